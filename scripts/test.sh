@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite.
+#   scripts/test.sh          normal build (build/)
+#   scripts/test.sh --asan   AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
+#   scripts/test.sh --tsan   ThreadSanitizer, the threaded tests only (build-tsan/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+mode="${1:-}"
+dir=build
+flags=()
+labels=()
+case "$mode" in
+  "") ;;
+  --asan) dir=build-asan; flags+=(-DTARNWICK_ASAN=ON -DTARNWICK_BENCH=OFF) ;;
+  --tsan) dir=build-tsan; flags+=(-DTARNWICK_TSAN=ON -DTARNWICK_BENCH=OFF); labels=(-L threaded) ;;
+  *) echo "usage: $0 [--asan|--tsan]" >&2; exit 2 ;;
+esac
+[ "${CI:-}" = "true" ] && flags+=(-DTARNWICK_WERROR=ON)
+
+cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+cmake --build "$dir" -j2
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
+# Window tests need a display; give them a virtual one when there is none.
+runner=()
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+  runner=(xvfb-run -a -s "-screen 0 1280x1024x24")
+fi
+"${runner[@]}" ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 "${labels[@]}"

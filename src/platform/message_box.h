@@ -1,0 +1,16 @@
+#pragma once
+// The one way code below the windows shows a message to the operator. The
+// windows plug their dialogs in; tests plug in a recorder.
+#include <functional>
+#include <string>
+
+namespace platform {
+
+using MessageBoxHandler = std::function<void(const std::string& text, const std::string& caption)>;
+
+// Shows an OK box; an empty caption means the program's default caption.
+void ShowMessageBox(const std::string& text, const std::string& caption = std::string());
+// Replaces the handler; an empty handler restores the default (standard error).
+void SetMessageBoxHandler(MessageBoxHandler handler);
+
+}  // namespace platform
