@@ -1,0 +1,88 @@
+#pragma once
+// CMachinePort: the one connection to the machine. It binds the driver library,
+// holds the machine's two system-wide named mutexes, and turns every machine
+// command into its binary frame for the library's device-control call.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/driver_api.h"
+#include "link/machine_position.h"
+#include "platform/library_loader.h"
+#include "platform/named_mutex.h"
+
+class CMachinePort {
+public:
+    CMachinePort();
+    ~CMachinePort();  // closes open mutex handles; does not call the library's Close
+    CMachinePort(const CMachinePort&) = delete;
+    CMachinePort& operator=(const CMachinePort&) = delete;
+
+    void SetPortName(const std::string& name) { m_portName = name; }
+    const std::string& PortName() const { return m_portName; }
+    bool IsOpen() const { return m_open.load(); }
+
+    bool OpenPort();
+    bool ClosePort();
+    bool Lock(int timeoutMs);
+    bool Unlock();
+
+    // Completion of the last write command: true once the machine reports done.
+    bool WaitDone();
+
+    bool IsSensorConnected();
+    bool IsSensorTouched();
+    bool PulseBits(std::uint8_t mask);
+    int WriteBlock(std::uint16_t block, const std::uint8_t* data, int length);
+    int ReadBlock(std::uint16_t block, std::uint8_t* buffer, int length);
+    bool ReadMachinePosition(MachinePosition& position);
+    bool ReadUserPosition(MachinePosition& position);
+    // The reduced status: 1, 2, 3, 129-131, 15, or -1 when the machine is lost.
+    int ReadStatus();
+    bool ReadSpindle(std::int32_t& speed);
+    bool SetSpindle(std::uint32_t speed);
+    bool SetOrigin(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t a);
+    bool SetFeedOverride(std::uint16_t percent);
+    bool SetSpindleOverride(std::uint16_t percent);
+    bool ReadCommandsDone(std::uint32_t& count);
+    bool ProbeTo(std::int32_t x, std::int32_t y, std::int32_t z, std::uint16_t speed);
+    bool MoveTo(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t a, int speed);
+    // Machine position minus user position; `origin` is untouched on failure.
+    bool ReadOrigin(MachinePosition& origin);
+
+    // A completion wait gives up once this flag is raised (shutdown), or after
+    // the time-out, so that no caller can hang on a machine that never finishes.
+    void SetWaitAbortFlag(const std::atomic<bool>* flag) { m_waitAbort.store(flag); }
+    void SetWaitTimeoutMs(std::int64_t ms) { m_waitTimeoutMs.store(ms); }
+
+    static constexpr int kLockTimeoutMs = 10000;
+    static constexpr std::int64_t kDefaultWaitTimeoutMs = 30 * 60 * 1000;
+
+private:
+    bool Call(std::uint32_t code, std::uint8_t* request, std::uint32_t requestLength,
+              std::uint8_t* reply, std::uint32_t replyLength);
+    enum class Wait { OnSuccess, Always };
+    bool SendLocked(const std::uint8_t* frame, std::uint32_t length, Wait wait);
+    bool ReadPosition(std::uint8_t opcode, MachinePosition& position);
+    bool ReadStatusBlock(std::uint8_t* reply);
+    bool SendOverride(std::uint8_t opcode, std::uint16_t percent);
+
+    std::unique_ptr<platform::NamedMutex> m_portMutex;
+    std::unique_ptr<platform::NamedMutex> m_useMutex;
+    platform::LibraryHandle m_library = nullptr;
+    driver::OpenFn m_Open = nullptr;
+    driver::UnusedFn m_Read = nullptr;
+    driver::UnusedFn m_Write = nullptr;
+    driver::DevIoCtlFn m_DevIoCtl = nullptr;
+    driver::UnusedFn m_ReadSlot = nullptr;
+    driver::UnusedFn m_WriteSlot = nullptr;
+    driver::UnusedFn m_StatusSlot = nullptr;
+    driver::UnusedFn m_VersionSlot = nullptr;
+    driver::CloseFn m_Close = nullptr;
+    std::atomic<bool> m_open{false};
+    std::string m_portName;
+
+    std::atomic<const std::atomic<bool>*> m_waitAbort{nullptr};
+    std::atomic<std::int64_t> m_waitTimeoutMs{kDefaultWaitTimeoutMs};
+};
