@@ -8,9 +8,8 @@ namespace driver {
 
 inline constexpr const char* kDriverLibraryName = "RDUPSLT.DLL";
 
-using OpenFn = int (*)(const char* name, std::uint32_t access, std::uint32_t share,
-                       void* security, std::uint32_t disposition, std::uint32_t flags,
-                       void* templ);
+using OpenFn = int (*)(const char* name, std::uint32_t access, std::uint32_t share, void* security,
+                       std::uint32_t disposition, std::uint32_t flags, void* templ);
 using DevIoCtlFn = int (*)(std::uint32_t code, void* request, std::uint32_t requestLength,
                            void* reply, std::uint32_t replyLength, std::uint32_t* returned,
                            void* overlapped);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/driver_api.h"
+#include "link/frame.h"
 #include "link/machine_position.h"
 #include "platform/library_loader.h"
 #include "platform/named_mutex.h"
@@ -56,16 +57,24 @@ public:
     void SetWaitAbortFlag(const std::atomic<bool>* flag) { m_waitAbort.store(flag); }
     void SetWaitTimeoutMs(std::int64_t ms) { m_waitTimeoutMs.store(ms); }
 
+    // Keeps the status bits under mask 0x8F and maps them to 1, 2, 3, 129-131 or 15.
+    static int ReduceStatus(std::uint32_t word);
+
     static constexpr int kLockTimeoutMs = 10000;
     static constexpr std::int64_t kDefaultWaitTimeoutMs = 30 * 60 * 1000;
 
 private:
-    bool Call(std::uint32_t code, std::uint8_t* request, std::uint32_t requestLength,
-              std::uint8_t* reply, std::uint32_t replyLength);
     enum class Wait { OnSuccess, Always };
-    bool SendLocked(const std::uint8_t* frame, std::uint32_t length, Wait wait);
+    int Call(std::uint32_t code, std::uint8_t* request, std::uint32_t requestLength,
+             std::uint8_t* reply, std::uint32_t replyLength);
+    bool Read(frame::Buffer& request, std::uint32_t requestLength, frame::Buffer& reply,
+              std::uint32_t replyLength);
+    bool Send(frame::Buffer& request, std::uint32_t requestLength);
+    // The completion rule of write commands: lock, send, wait, unlock.
+    bool SendLocked(frame::Buffer& request, std::uint32_t length, Wait wait);
+    bool ReadSensorBits(std::uint8_t& bits);
     bool ReadPosition(std::uint8_t opcode, MachinePosition& position);
-    bool ReadStatusBlock(std::uint8_t* reply);
+    bool ReadStatusBlock(frame::Buffer& reply);
     bool SendOverride(std::uint8_t opcode, std::uint16_t percent);
 
     std::unique_ptr<platform::NamedMutex> m_portMutex;

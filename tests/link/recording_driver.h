@@ -1,0 +1,61 @@
+#pragma once
+// A driver library that records every call and answers from a script, so that
+// the frames the program sends can be checked byte for byte. Built as a real
+// shared object named RDUPSLT.DLL; a test reaches the same instance through
+// the exported RecordingDriverInstance().
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct RecordedCall {
+    std::uint32_t code = 0;
+    std::vector<std::uint8_t> request;  // requestLength bytes of the request buffer
+    std::uint32_t replyLength = 0;
+    bool returnedWasZeroed = false;
+    bool overlappedWasNull = false;
+    std::uint8_t Opcode() const { return request.empty() ? 0 : request[0]; }
+};
+
+struct RecordedOpen {
+    std::string name;
+    std::uint32_t access = 0, share = 0, disposition = 0, flags = 0;
+    bool securityWasNull = false, templateWasNull = false;
+};
+
+struct RecordingDriver {
+    std::mutex mutex;
+    std::vector<RecordedOpen> opens;
+    std::vector<RecordedCall> calls;
+    int closeCount = 0;
+    int openResult = 1;
+    int closeResult = 1;
+
+    // Reply bytes by opcode (zero-padded to the reply length).
+    std::map<std::uint8_t, std::vector<std::uint8_t>> replies;
+    // Opcode -> how many of its next calls fail (-1: all of them).
+    std::map<std::uint8_t, int> failures;
+    // WaitDone answers: `busyPolls` busy replies (alternating 1 and 2), then `doneByte`.
+    int busyPolls = 0;
+    std::uint8_t doneByte = 0;
+    // What a successful call returns (the block calls pass it on).
+    int successResult = 1;
+
+    void Reset() {
+        opens.clear();
+        calls.clear();
+        closeCount = 0;
+        openResult = closeResult = successResult = 1;
+        replies.clear();
+        failures.clear();
+        busyPolls = 0;
+        doneByte = 0;
+    }
+    std::vector<RecordedCall> Calls() {
+        std::lock_guard lock(mutex);
+        return calls;
+    }
+};
+
+extern "C" RecordingDriver* RecordingDriverInstance();
