@@ -1,0 +1,26 @@
+#pragma once
+// Job data the machine has received but not yet executed, in the chunks it
+// arrived in, so that taking in data costs one copy and no per-byte work.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <vector>
+
+namespace sim {
+
+class JobBuffer {
+public:
+    void Append(std::span<const std::uint8_t> bytes);
+    bool Pop(std::uint8_t& byte);
+    std::size_t Size() const { return m_size; }
+    bool Empty() const { return m_size == 0; }
+    void Clear();
+
+private:
+    std::deque<std::vector<std::uint8_t>> m_chunks;
+    std::size_t m_offset = 0;  // into the first chunk
+    std::size_t m_size = 0;
+};
+
+}  // namespace sim
