@@ -28,6 +28,10 @@ public:
 
     const std::string& Name() const { return m_name; }
 
+    // The POSIX shared-memory object ("/tarnwick.<uid>.mutex.<encoded name>") that
+    // holds the mutex of this name for the calling user; for diagnostics and tests.
+    static std::string SharedMemoryName(const std::string& name);
+
 private:
     struct Shared;
     NamedMutex(std::string name, int fd, Shared* shared);
