@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include "host/runtime_dir.h"
 
 namespace sim {
 
@@ -24,12 +24,14 @@ EmbeddedHosts::~EmbeddedHosts() {
 }
 
 bool EmbeddedHosts::Ensure(const MachineProfile& profile, const HostOptions& options) {
+    // One host per socket folder and model: the folder can differ between opens.
+    const std::string key = ControlSocketPath(options.dir, profile.name);
     std::lock_guard lock(m_mutex);
-    if (m_hosts.count(profile.name)) return true;
+    if (m_hosts.count(key)) return true;
     std::string error;
     auto host = MachineHost::Start(profile, options, error);
     if (!host) return false;
-    m_hosts.emplace(profile.name, std::move(host));
+    m_hosts.emplace(key, std::move(host));
     return true;
 }
 

@@ -16,7 +16,8 @@ public:
     static EmbeddedHosts& Instance();
     ~EmbeddedHosts();
 
-    // Starts a host for the model unless this process already runs one. False
+    // Starts a host for the model in the options' folder unless this process
+    // already runs one there. False
     // when none could start (another process's host may have won the race).
     bool Ensure(const MachineProfile& profile, const HostOptions& options);
 
