@@ -252,6 +252,19 @@ TEST_F(MachineJobTest, ADocumentArrivingDuringAJobContinuesItsCount) {
     EXPECT_EQ(machine.CommandsDone(), 1u);
 }
 
+TEST_F(MachineJobTest, SurvivesTenMegabytesWithoutSemicolonAndRunsOfZeroBytes) {
+    std::string garbage(10 << 20, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = "PA1,2Zq9-"[i % 9];
+    Send(garbage);
+    machine.ReceiveJobData(Bytes(std::string(1 << 20, '\0')));
+    machine.ReceiveJobData(Bytes(";PU5,5;"));
+    clock.Advance(1h);
+    EXPECT_EQ(machine.JobBytesQueued(), 0u);
+    EXPECT_EQ(machine.StatusWord(), sim::kStatusIdle);
+    EXPECT_EQ(machine.CommandsDone(), 2u);
+    EXPECT_EQ(machine.UserPosition(), (Counts{5, 5, 0, 0}));
+}
+
 TEST_F(MachineJobTest, ViewModePausesTheJob) {
     Send("VS1;PU1000,0;");
     clock.Advance(1s);
