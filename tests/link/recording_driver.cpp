@@ -58,7 +58,8 @@ __attribute__((visibility("default"))) int DevIoCtl(std::uint32_t code, void* re
     auto* out = static_cast<std::uint8_t*>(reply);
     if (out && replyLength > 0) {
         std::memset(out, 0, replyLength);
-        std::memcpy(out, answer.data(), std::min<std::size_t>(answer.size(), replyLength));
+        const std::size_t n = std::min<std::size_t>(answer.size(), replyLength);
+        if (n > 0) std::memcpy(out, answer.data(), n);
     }
     if (returned) *returned = replyLength;
     return g_driver.successResult;
