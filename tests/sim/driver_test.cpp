@@ -13,10 +13,7 @@
 namespace {
 
 using namespace simtest;
-using Frame = std::basic_string<std::uint8_t>;
 
-constexpr std::uint32_t kWrite = 0x220038;
-constexpr std::uint32_t kRead = 0x22003C;
 constexpr const char* kModel = "Roland MDX-40";
 
 class DriverTest : public ::testing::Test {
@@ -27,29 +24,14 @@ protected:
     }
     void TearDown() override { driver.close(); }
 
-    // A read as the program makes it: the stated reply length, in a 256-byte buffer.
-    std::uint32_t ReadReply(const Frame& frame, std::uint32_t length) {
-        reply.fill(0xEE);
-        std::uint32_t returned = 0xFFFF;
-        EXPECT_EQ(driver.Call(kRead, frame, reply.data(), length, &returned), 1);
-        return returned;
-    }
-    void Write(const Frame& frame) {
-        std::uint32_t returned = 0xFFFF;
-        EXPECT_EQ(driver.Call(kWrite, frame, reply.data(), 0, &returned), 1);
-        EXPECT_EQ(returned, 0u);
-    }
-    void WaitDone() {
-        for (;;) {
-            ASSERT_EQ(ReadReply({0x02, 0, 0}, 6), 6u);
-            if (reply[0] == 0) return;
-            ASSERT_TRUE(reply[0] == 1 || reply[0] == 2);
-        }
-    }
+    long ReadReply(const Frame& frame, std::uint32_t length) { return calls.Read(frame, length); }
+    void Write(const Frame& frame) { EXPECT_EQ(calls.Write(frame), 1); }
+    void WaitDone() { ASSERT_TRUE(calls.WaitDone()); }
 
     ScopedSimDir dir;
     DriverLibrary driver;
-    std::array<std::uint8_t, 256> reply{};
+    DriverCalls calls{driver};
+    std::array<std::uint8_t, 256>& reply = calls.reply;
 };
 
 TEST(Driver, ExportsTheNineEntryPointsAndOpensOnlyKnownMachines) {
@@ -75,19 +57,19 @@ TEST(Driver, ExportsTheNineEntryPointsAndOpensOnlyKnownMachines) {
 }
 
 TEST_F(DriverTest, EveryFrameIsAnsweredWithItsStatedReplyLength) {
-    EXPECT_EQ(ReadReply({0x02, 0, 0}, 6), 6u);
+    EXPECT_EQ(ReadReply({0x02, 0, 0}, 6), 6);
     Write({0x03, 0, 0, 0x00, 0xFF, 0xFF, 0x54});
-    EXPECT_EQ(ReadReply({0x05, 0, 1}, 3), 3u);
+    EXPECT_EQ(ReadReply({0x05, 0, 1}, 3), 3);
     EXPECT_EQ(reply[0], 3) << "cable connected, not touched";
-    EXPECT_EQ(ReadReply({0x16, 0, 4}, 38), 38u);
+    EXPECT_EQ(ReadReply({0x16, 0, 4}, 38), 38);
     EXPECT_EQ(reply[38], 0xEE) << "nothing written past the reply length";
-    EXPECT_EQ(ReadReply({0x16, 0, 5}, 22), 22u);
-    EXPECT_EQ(ReadReply({0x16, 0, 5}, 0), 0u);
-    EXPECT_EQ(ReadReply({0x17}, 19), 19u);
-    EXPECT_EQ(ReadReply({0x1D}, 19), 19u);
-    EXPECT_EQ(ReadReply({0x1F}, 31), 31u);
+    EXPECT_EQ(ReadReply({0x16, 0, 5}, 22), 22);
+    EXPECT_EQ(ReadReply({0x16, 0, 5}, 0), 0);
+    EXPECT_EQ(ReadReply({0x17}, 19), 19);
+    EXPECT_EQ(ReadReply({0x1D}, 19), 19);
+    EXPECT_EQ(ReadReply({0x1F}, 31), 31);
     EXPECT_EQ(reply[31], 0xEE);
-    EXPECT_EQ(ReadReply({0x29, 0, 0}, 4), 4u);
+    EXPECT_EQ(ReadReply({0x29, 0, 0}, 4), 4);
     Write({0x15, 0, 5, 1, 2, 3});
     Write({0x20, 0, 3, 0, 0, 0x27, 0x10});
     Write({0x23, 0, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
@@ -96,7 +78,7 @@ TEST_F(DriverTest, EveryFrameIsAnsweredWithItsStatedReplyLength) {
     Write(
         {0x99, 0, 0, 0, 0, 0x03, 0xE8, 0, 0, 0x07, 0xD0, 0, 0, 0x23, 0x28, 0, 0, 0, 0, 0x0B, 0xB8});
     WaitDone();
-    EXPECT_EQ(ReadReply({0x17}, 19), 19u);
+    EXPECT_EQ(ReadReply({0x17}, 19), 19);
     EXPECT_EQ(Frame(reply.data(), 12),
               (Frame{0, 0, 0x03, 0xE8, 0, 0, 0x07, 0xD0, 0, 0, 0x23, 0x28}));
     Write({0x96, 0, 0, 0, 0, 0x03, 0xE8, 0, 0, 0x07, 0xD0, 0, 0, 0x0F, 0xA0, 0, 50});
@@ -118,7 +100,7 @@ TEST_F(DriverTest, BadCallsFailAndTheDeviceKeepsWorking) {
     EXPECT_EQ(reply[0], 0xEE);
     EXPECT_EQ(driver.Call(kRead, {0x63}, reply.data(), 31, &returned), 0) << "unknown opcode";
     EXPECT_EQ(driver.Call(0x1234, {0x1F}, reply.data(), 31, &returned), 0) << "unknown code";
-    EXPECT_EQ(ReadReply({0x1F}, 31), 31u);
+    EXPECT_EQ(ReadReply({0x1F}, 31), 31);
 }
 
 TEST_F(DriverTest, TwoThreadsCallAtOnce) {
@@ -135,7 +117,7 @@ TEST_F(DriverTest, TwoThreadsCallAtOnce) {
     for (std::uint8_t x : {10, 20, 30, 40}) {
         Write({0x99, 0, 0, 0, 0, 0x10, x, 0, 0, 0x10, x, 0, 0, 0x20, 0, 0, 0, 0, 0, 0x0B, 0xB8});
         WaitDone();
-        EXPECT_EQ(ReadReply({0x17}, 19), 19u);
+        EXPECT_EQ(ReadReply({0x17}, 19), 19);
         EXPECT_EQ(reply[3], x);
     }
     poller.join();
@@ -148,7 +130,7 @@ TEST_F(DriverTest, CloseEndsTheSessionButNotTheMachine) {
     std::uint32_t returned = 0;
     EXPECT_EQ(driver.Call(kRead, {0x1D}, reply.data(), 19, &returned), 0);
     ASSERT_EQ(driver.Open(kModel), 1);
-    EXPECT_EQ(ReadReply({0x1D}, 19), 19u);
+    EXPECT_EQ(ReadReply({0x1D}, 19), 19);
     EXPECT_EQ(reply[3], static_cast<std::uint8_t>(-5)) << "the origin is still set";
 }
 

@@ -4,15 +4,13 @@
 
 #include <vector>
 
+#include "control_codes.h"
 #include "sim_test_util.h"
 
 namespace {
 
 using namespace simtest;
 using Frame = std::vector<std::uint8_t>;
-
-constexpr std::uint32_t kWrite = 0x220038;
-constexpr std::uint32_t kRead = 0x22003C;
 
 class FrameHandlerTest : public ::testing::Test {
 protected:

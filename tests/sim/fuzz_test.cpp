@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "control_codes.h"
 #include "machine/frame_handler.h"
 #include "sim_test_util.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 using namespace simtest;
 
-constexpr std::uint32_t kWrite = 0x220038;
-constexpr std::uint32_t kRead = 0x22003C;
 constexpr std::uint8_t kOpcodes[] = {2, 3, 5, 18, 21, 22, 23, 29, 31, 32, 35, 38, 40, 41, 150, 153};
 
 bool WithinTravel(sim::Machine& machine) {

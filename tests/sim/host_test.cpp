@@ -21,32 +21,18 @@
 namespace {
 
 using namespace simtest;
-using Frame = std::basic_string<std::uint8_t>;
-
-constexpr std::uint32_t kWrite = 0x220038;
-constexpr std::uint32_t kRead = 0x22003C;
 
 class HostTest : public ::testing::Test {
 protected:
-    std::uint32_t Read(const Frame& frame, std::uint32_t length, int expected = 1) {
-        std::uint32_t returned = 0;
-        EXPECT_EQ(driver.Call(kRead, frame, reply.data(), length, &returned), expected);
-        return returned;
-    }
-    int Write(const Frame& frame) {
-        std::uint32_t returned = 0;
-        return driver.Call(kWrite, frame, reply.data(), 0, &returned);
-    }
-    void WaitDone() {
-        do {
-            ASSERT_EQ(Read({0x02, 0, 0}, 6), 6u);
-        } while (reply[0] != 0);
-    }
+    long Read(const Frame& frame, std::uint32_t length) { return calls.Read(frame, length); }
+    int Write(const Frame& frame) { return calls.Write(frame); }
+    void WaitDone() { ASSERT_TRUE(calls.WaitDone()); }
     std::string ControlPath(const char* model) { return sim::ControlSocketPath(dir.Path(), model); }
 
     ScopedSimDir dir;
     DriverLibrary driver;
-    std::array<std::uint8_t, 256> reply{};
+    DriverCalls calls{driver};
+    std::array<std::uint8_t, 256>& reply = calls.reply;
 };
 
 TEST_F(HostTest, TwoProcessesShareOneMachine) {
@@ -68,11 +54,11 @@ TEST_F(HostTest, TwoProcessesShareOneMachine) {
     EXPECT_EQ(print.exitCode, 0) << print.output;
     EXPECT_NE(print.output.find("sent 3 commands"), std::string::npos) << print.output;
     for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(Read({0x29, 0, 0}, 4), 4u);
+        ASSERT_EQ(Read({0x29, 0, 0}, 4), 4);
         if (reply[3] == 3) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_EQ(Read({0x1D}, 19), 19u);
+    ASSERT_EQ(Read({0x1D}, 19), 19);
     EXPECT_EQ(Frame(reply.data(), 8), (Frame{0, 0, 0x02, 0xBC, 0, 0, 0x03, 0x84}));
 }
 
@@ -81,17 +67,17 @@ TEST_F(HostTest, KillingTheHostMakesEveryLaterCallFail) {
     ASSERT_GT(host, 0);
     ASSERT_TRUE(WaitForFile(ControlPath("Roland JWX-10")));
     ASSERT_EQ(driver.Open("Roland JWX-10"), 1);
-    EXPECT_EQ(Read({0x1F}, 31), 31u);
+    EXPECT_EQ(Read({0x1F}, 31), 31);
 
     ::kill(host, SIGKILL);
     ::waitpid(host, nullptr, 0);
-    Read({0x1F}, 31, 0);
-    Read({0x17}, 19, 0);
+    EXPECT_EQ(Read({0x1F}, 31), -1);
+    EXPECT_EQ(Read({0x17}, 19), -1);
     EXPECT_EQ(Write({0x26, 0, 0, 0, 100}), 0);
 
     // Opening again finds the dead host's socket and starts a fresh machine here.
     ASSERT_EQ(driver.Open("Roland JWX-10"), 1);
-    EXPECT_EQ(Read({0x1F}, 31), 31u);
+    EXPECT_EQ(Read({0x1F}, 31), 31);
 }
 
 TEST_F(HostTest, StoppedHostEndsItsConnectionsAndTheToolSaysSo) {
@@ -103,7 +89,7 @@ TEST_F(HostTest, StoppedHostEndsItsConnectionsAndTheToolSaysSo) {
     int status = 0;
     ASSERT_EQ(::waitpid(host, &status, 0), host);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    Read({0x1F}, 31, 0);
+    EXPECT_EQ(Read({0x1F}, 31), -1);
     const auto result = RunTool({"status", "Roland JWX-10"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.output.find("is not running"), std::string::npos) << result.output;
@@ -116,37 +102,37 @@ TEST_F(HostTest, InjectedFaults) {
         return RunTool({"fault", "Roland MDX-40", what}).exitCode;
     };
     ASSERT_EQ(RunTool({"fault", "Roland MDX-40", "fail-opcode", "31"}).exitCode, 0);
-    Read({0x1F}, 31, 0);
-    EXPECT_EQ(Read({0x17}, 19), 19u) << "other opcodes still work";
+    EXPECT_EQ(Read({0x1F}, 31), -1);
+    EXPECT_EQ(Read({0x17}, 19), 19) << "other opcodes still work";
 
     ASSERT_EQ(fault("stall"), 0);
     ASSERT_EQ(Write({0x26, 0, 0, 0, 100}), 1);
-    EXPECT_EQ(Read({0x02, 0, 0}, 6), 6u);
+    EXPECT_EQ(Read({0x02, 0, 0}, 6), 6);
     EXPECT_EQ(reply[0], 1) << "completion never comes";
 
     ASSERT_EQ(fault("clear"), 0);
-    EXPECT_EQ(Read({0x1F}, 31), 31u);
-    EXPECT_EQ(Read({0x02, 0, 0}, 6), 6u);
+    EXPECT_EQ(Read({0x1F}, 31), 31);
+    EXPECT_EQ(Read({0x02, 0, 0}, 6), 6);
     EXPECT_EQ(reply[0], 0);
 
     ASSERT_EQ(fault("lose"), 0);
-    Read({0x1F}, 31, 0);
-    Read({0x1F}, 31, 0);
+    EXPECT_EQ(Read({0x1F}, 31), -1);
+    EXPECT_EQ(Read({0x1F}, 31), -1);
     EXPECT_EQ(driver.Open("Roland MDX-40"), 0) << "a lost machine cannot be opened";
     ASSERT_EQ(fault("clear"), 0);
     ASSERT_EQ(driver.Open("Roland MDX-40"), 1);
-    EXPECT_EQ(Read({0x1F}, 31), 31u);
+    EXPECT_EQ(Read({0x1F}, 31), 31);
     EXPECT_EQ(fault("bogus"), 1);
 }
 
 TEST_F(HostTest, PanelCommandsReachTheMachine) {
     ASSERT_EQ(driver.Open("Roland MDX-40"), 1);
     ASSERT_EQ(RunTool({"view", "Roland MDX-40", "on"}).exitCode, 0);
-    ASSERT_EQ(Read({0x1F}, 31), 31u);
+    ASSERT_EQ(Read({0x1F}, 31), 31);
     EXPECT_EQ(reply[3] & 0x80, 0x80);
     ASSERT_EQ(RunTool({"cable", "Roland MDX-40", "off"}).exitCode, 0);
     ASSERT_EQ(Write({0x03, 0, 0, 0x00, 0xFF, 0xFF, 0x54}), 1);
-    ASSERT_EQ(Read({0x05, 0, 1}, 3), 3u);
+    ASSERT_EQ(Read({0x05, 0, 1}, 3), 3);
     EXPECT_EQ(reply[0] & 1, 0) << "cable unplugged";
     EXPECT_EQ(RunTool({"view", "Roland MDX-40", "maybe"}).exitCode, 1);
 }
