@@ -1,5 +1,6 @@
 #include "host/hosted_machine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -43,8 +44,8 @@ std::optional<ControlResponse> HostedMachine::HandleFrame(const ControlRequest& 
     if (m_lost) return std::nullopt;
     ControlResponse response;
     if (!request.payload.empty() && request.payload[0] == m_failingOpcode) return response;
-    response.ok =
-        m_frames.Handle(request.code, request.payload, request.replyCapacity, response.payload);
+    response.ok = m_frames.Handle(request.code, request.payload,
+                                  std::min(request.replyCapacity, kMaxPayload), response.payload);
     if (response.ok && m_stalled && request.payload[0] == op::kWaitDone) response.payload[0] = 1;
     return response;
 }
