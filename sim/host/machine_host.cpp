@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::chrono::milliseconds kBackPressurePause{10};
+constexpr std::chrono::seconds kSendTimeout{5};
 
 }  // namespace
 
@@ -109,6 +110,10 @@ void MachineHost::Accept() {
 }
 
 void MachineHost::Spawn(void (MachineHost::*serve)(int), UniqueFd connection) {
+    // A client that stops reading its replies must not keep a thread, and so
+    // Stop, waiting in a send for ever.
+    const timeval sendTimeout{kSendTimeout.count(), 0};
+    ::setsockopt(connection.Get(), SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
     Worker& worker = m_workers.emplace_back();
     worker.thread = std::thread([this, serve, &worker, fd = std::move(connection)]() {
         (this->*serve)(fd.Get());
