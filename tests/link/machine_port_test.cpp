@@ -12,9 +12,9 @@
 #include <functional>
 #include <thread>
 
-#include "link/recording_driver.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "support/recording_driver_client.h"
 
 namespace {
 
@@ -35,16 +35,7 @@ std::ostream& operator<<(std::ostream& os, const Frame& f) {
 }
 const Frame kWaitDone{R, {0x02, 0x00, 0x00}, 6};
 
-RecordingDriver* Driver() {
-    static RecordingDriver* driver = [] {
-        void* lib = dlopen(RECORDING_DRIVER_DIR "/RDUPSLT.DLL", RTLD_NOW);
-        if (!lib) return static_cast<RecordingDriver*>(nullptr);
-        auto instance =
-            reinterpret_cast<RecordingDriver* (*)()>(dlsym(lib, "RecordingDriverInstance"));
-        return instance ? instance() : nullptr;
-    }();
-    return driver;
-}
+RecordingDriver* Driver() { return LoadRecordingDriver(); }
 
 std::string UniqueName(const char* stem) {
     return std::string(stem) + " " + std::to_string(getpid());

@@ -7,6 +7,12 @@ namespace {
 RecordingDriver g_driver;
 
 bool TakeFailure(std::uint8_t opcode) {
+    if (auto o = g_driver.outcomes.find(opcode);
+        o != g_driver.outcomes.end() && !o->second.empty()) {
+        const bool ok = o->second.front();
+        o->second.erase(o->second.begin());
+        return !ok;
+    }
     auto it = g_driver.failures.find(opcode);
     if (it == g_driver.failures.end() || it->second == 0) return false;
     if (it->second > 0) --it->second;

@@ -36,6 +36,9 @@ struct RecordingDriver {
     std::map<std::uint8_t, std::vector<std::uint8_t>> replies;
     // Opcode -> how many of its next calls fail (-1: all of them).
     std::map<std::uint8_t, int> failures;
+    // Opcode -> the outcomes of its next calls in order (false: fails); used
+    // before `failures`, one entry per call.
+    std::map<std::uint8_t, std::vector<bool>> outcomes;
     // WaitDone answers: `busyPolls` busy replies (alternating 1 and 2), then `doneByte`.
     int busyPolls = 0;
     std::uint8_t doneByte = 0;
@@ -49,6 +52,7 @@ struct RecordingDriver {
         openResult = closeResult = successResult = 1;
         replies.clear();
         failures.clear();
+        outcomes.clear();
         busyPolls = 0;
         doneByte = 0;
     }

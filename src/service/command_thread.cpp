@@ -1,0 +1,274 @@
+#include "service/command_thread.h"
+
+#include <locale.h>
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+#include "config/configuration.h"
+#include "link/machine_port.h"
+#include "platform/beep.h"
+#include "service/control_ids.h"
+#include "service/display.h"
+#include "service/log_file.h"
+#include "service/machine_status.h"
+#include "service/shared_state.h"
+#include "service/text_format.h"
+
+namespace {
+
+constexpr int kPollPauseMs = 30;
+constexpr int kLoopPauseMs = 1;
+constexpr int kContactBeepHz = 420;
+constexpr int kContactBeepMs = 50;
+constexpr int kSpindleShownMin = 6000;
+constexpr int kSpindleShownMax = 20000;
+
+constexpr int kPositionDisplays[4] = {IDC_POS_X, IDC_POS_Y, IDC_POS_Z, IDC_POS_A};
+
+}  // namespace
+
+CCommandThread::CCommandThread(ServiceContext context)
+    : m_context(std::move(context)),
+      m_stopIndication(m_context.display),
+      m_motion(m_context, m_stopIndication) {}
+
+CCommandThread::~CCommandThread() {
+    // A thread still running here would use what its owner is destroying;
+    // the owner asks it to stop and joins it before that.
+    if (m_thread.joinable()) {
+        RequestStop();
+        m_thread.join();
+    }
+    m_context.port.SetWaitAbortFlag(nullptr);
+}
+
+void CCommandThread::Resume() {
+    if (m_thread.joinable()) return;
+    // A machine command in flight gives up waiting once stop is requested.
+    m_context.port.SetWaitAbortFlag(&m_stop);
+    m_thread = std::thread([this] {
+        // Numbers are shown and parsed with '.' whatever locale the windows use.
+        locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+        if (c) uselocale(c);
+        if (InitInstance()) Run();
+        uselocale(LC_GLOBAL_LOCALE);
+        if (c) freelocale(c);
+        std::lock_guard lock(m_exitMutex);
+        m_hasExited = true;
+        m_exited.notify_all();
+    });
+}
+
+// The stop flag starts clear at construction; InitInstance leaves it alone, so
+// a stop requested before the thread got going is not lost.
+bool CCommandThread::InitInstance() { return true; }
+
+int CCommandThread::Run() {
+    m_firstYEdge = 0;
+    m_secondYEdge = 0;
+    while (!m_stop.load()) Iterate();
+    ExitInstance();
+    return 0;
+}
+
+void CCommandThread::ExitInstance() { m_context.log.Write("Exist instance of Command thread\n"); }
+
+void CCommandThread::RequestStop() {
+    m_context.log.Write("Command thread stoppped\n");
+    m_stop = true;
+}
+
+bool CCommandThread::Join(int timeoutMs) {
+    if (!m_thread.joinable()) return true;
+    std::unique_lock lock(m_exitMutex);
+    if (!m_exited.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [this] { return m_hasExited; }))
+        return false;
+    lock.unlock();
+    m_thread.join();
+    return true;
+}
+
+void CCommandThread::Lose(const char* reason) {
+    m_context.state.closingReason.Set(reason);
+    m_context.state.closingAcknowledged = false;
+    m_context.display.EndMainWindow(-1);
+}
+
+void CCommandThread::Iterate() {
+    CMachinePort& port = m_context.port;
+    const int status = port.ReadStatus();
+    int spindle = 0;
+    if (status == kStatusLost) {
+        Lose(kMachineLostText);
+    } else {
+        m_context.state.lastStatus = status;
+        UpdateViewMode(status);
+        m_stopIndication.Update(status);
+        ContactBeep();
+        if (!UpdatePosition()) {
+            Lose(kNoCoordinatesText);
+        } else {
+            m_context.sleep(kPollPauseMs);
+            UpdateProgress(status);
+            m_context.sleep(kPollPauseMs);
+            if (!UpdateSpindle(spindle)) {
+                Lose(kNoSpindleText);
+            } else {
+                m_context.sleep(kPollPauseMs);
+                m_context.display.SetText(
+                    Window::Main, IDC_CURRENT_TOOL,
+                    FormatText("Current Tool: %d", m_context.config.CurrentTool()));
+                UpdateButtons(spindle);
+                if (ServiceScan(status)) {
+                    ServiceJobOutput();
+                    RunCycle(status);
+                }
+            }
+        }
+    }
+    m_context.sleep(kLoopPauseMs);
+}
+
+void CCommandThread::UpdateViewMode(int status) {
+    const bool view = (status & kStatusViewBit) != 0;
+    if (view && !m_viewMode) {
+        m_context.display.SetText(Window::Main, IDC_STATUS, "Machine is in View mode...");
+        m_stopIndication.Reset();
+    } else if (!view && m_viewMode) {
+        m_context.display.SetText(Window::Main, IDC_STATUS, "");
+    }
+    m_viewMode = view;
+}
+
+void CCommandThread::ContactBeep() {
+    const SharedState& state = m_context.state;
+    if (state.cycleCode.load() != kToolDetectionCycle || state.cycleStep.load() <= 4) return;
+    if (m_context.port.IsSensorTouched()) platform::Beep(kContactBeepHz, kContactBeepMs);
+    m_context.sleep(kPollPauseMs);
+}
+
+bool CCommandThread::UpdatePosition() {
+    MachinePosition position;
+    if (!m_context.port.ReadMachinePosition(position)) return false;
+    SharedState& state = m_context.state;
+    state.lastPosition.Set(position);
+    const ActiveOffsets& active = state.activeOffsets;
+    const double zOffset = active.z.load();
+    const std::int32_t counts[4] = {position.x, position.y, position.z, position.a};
+    // While no Z offset is active, Z is shown against the measured tool.
+    const double offsets[4] = {active.x.load(), active.y.load(),
+                               zOffset != 0.0 ? zOffset : m_context.config.ToolOffsetValue(),
+                               active.a.load()};
+    for (int axis = 0; axis < 4; ++axis) {
+        std::optional<Shown>& shown = m_shownAxis[axis];
+        if (shown && shown->count == counts[axis] && shown->offset == offsets[axis]) continue;
+        shown = Shown{counts[axis], offsets[axis]};
+        m_context.display.SetText(Window::Main, kPositionDisplays[axis],
+                                  FormatText("%.2f", counts[axis] * 0.01 - offsets[axis]));
+    }
+    return true;
+}
+
+void CCommandThread::UpdateProgress(int status) {
+    SharedState& state = m_context.state;
+    IDisplay& display = m_context.display;
+    if (status != kStatusJob) {
+        display.SetText(Window::RunPage, IDC_PERCENT_TEXT, FormatText("%d%s", 0, "%"));
+        display.SetProgress(0);
+        return;
+    }
+    std::uint32_t done = 0;
+    if (m_context.port.ReadCommandsDone(done)) state.commandsDone = done;
+    const int code = state.cycleCode.load();
+    if (code != kToolDetectionCycle) {
+        const std::uint32_t total = state.commandCount.load();
+        // An empty run list while the machine runs job data (someone else's
+        // job) has no meaningful percentage: show 0.
+        const double percent = total > 0 ? double(state.commandsDone.load()) / total * 100.0 : 0.0;
+        display.SetText(Window::RunPage, IDC_PERCENT_TEXT, FormatText("%.1f%s", percent, "%"));
+        display.SetProgress(static_cast<int>(std::min(percent, 100.0)));
+    }
+    if (code == kNoCycle || code == kDetectionCycle || code == kSpindleCycle ||
+        code == kOverrideCycle || code > kWriteParametersCycle) {
+        const std::time_t now = std::time(nullptr);
+        const std::time_t start = state.jobStartTime.load();
+        if (start != 0 && now != 0 && start < now) {
+            const double elapsed = std::difftime(now, start);
+            state.elapsedSeconds = elapsed;
+            display.SetText(Window::RunPage, IDC_CUT_TIME, FormatText("%.1f min.", elapsed / 60.0));
+        }
+    }
+}
+
+bool CCommandThread::UpdateSpindle(int& shown) {
+    std::int32_t reported = 0;
+    if (!m_context.port.ReadSpindle(reported)) return false;
+    int value = reported;
+    if (reported >= 0) {
+        // Scaled in floating point and clamped before converting, so a wild
+        // report cannot overflow.
+        double scaled =
+            std::floor(reported * double(m_context.state.spindleOverride.load()) * 0.01);
+        if (scaled > 0 && scaled < kSpindleShownMin) scaled = kSpindleShownMin;
+        if (scaled > kSpindleShownMax) scaled = kSpindleShownMax;
+        value = static_cast<int>(scaled);
+    }
+    if (!m_shownSpindle || *m_shownSpindle != value) {
+        m_shownSpindle = value;
+        m_context.display.SetText(Window::Main, IDC_SPINDLE_SPEED, FormatText("%d", value));
+        m_context.log.Write(FormatText("Spindle=%d\n", value));
+    }
+    shown = value;
+    return true;
+}
+
+void CCommandThread::UpdateButtons(int spindle) {
+    IDisplay& display = m_context.display;
+    const SharedState& state = m_context.state;
+    if (spindle == 0) {
+        if (state.jobState.load() == kJobIdle && m_stopIndication.Counter() == 0 &&
+            !display.IsEnabled(IDC_START)) {
+            display.EnableControls(
+                {IDC_MOVE, IDC_GO, IDC_START, IDC_JOG_PLUS, IDC_JOG_MINUS, IDC_SET_UP,
+                 IDC_SET_TOOL_HEIGHT, IDC_TOOL_CHANGER, IDC_USE_FIXTURE_OFFSETS, IDC_FIXTURE1,
+                 IDC_FIXTURE2, IDC_FIXTURE3, IDC_FIXTURE4, IDC_CLOSE, IDC_SPINDLE, IDC_OPEN},
+                true);
+            m_context.log.Write("Enabling buttons\n");
+        }
+    } else if (spindle > 0) {
+        if (state.spindleSwitch.load() != 0) {
+            // The operator switched the spindle on: only what would start work is locked.
+            if (display.IsEnabled(IDC_START)) {
+                display.EnableControls(
+                    {IDC_START, IDC_OPEN, IDC_SET_TOOL_HEIGHT, IDC_TOOL_CHANGER, IDC_SET_UP},
+                    false);
+                m_context.log.Write("Disabling buttons\n");
+            }
+        } else if (display.IsEnabled(IDC_MOVE)) {
+            display.EnableControls(
+                {IDC_MOVE, IDC_GO, IDC_START, IDC_OPEN, IDC_SET_TOOL_HEIGHT, IDC_TOOL_CHANGER,
+                 IDC_SET_UP, IDC_JOG_PLUS, IDC_JOG_MINUS, IDC_USE_FIXTURE_OFFSETS, IDC_FIXTURE1,
+                 IDC_FIXTURE2, IDC_FIXTURE3, IDC_FIXTURE4, IDC_CLOSE, IDC_SPINDLE},
+                false);
+            m_context.log.Write("Disabling buttons\n");
+        }
+    }
+}
+
+bool CCommandThread::ServiceScan(int status) {
+    const SharedState& state = m_context.state;
+    if (state.scanKind.load() == kNoScan || state.cycleCode.load() != kNoCycle) return true;
+    // A scan waits for an idle machine and holds up the rest of the iteration.
+    if (status != kStatusIdle) return false;
+    return true;
+}
+
+void CCommandThread::ServiceJobOutput() {}
+
+void CCommandThread::RunCycle(int status) {
+    const int code = m_context.state.cycleCode.load(std::memory_order_acquire);
+    m_motion.Run(code, status);
+}

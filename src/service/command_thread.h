@@ -1,0 +1,84 @@
+#pragma once
+// CCommandThread: the one worker thread that talks to the machine while the
+// main window is open. Each iteration polls status, position and spindle,
+// updates the displays and buttons, and advances the pending cycle by one step.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "service/motion_cycles.h"
+#include "service/service_context.h"
+#include "service/stop_indication.h"
+
+class CCommandThread {
+public:
+    explicit CCommandThread(ServiceContext context);  // created suspended
+    ~CCommandThread();                                // joins a thread that has ended
+    CCommandThread(const CCommandThread&) = delete;
+    CCommandThread& operator=(const CCommandThread&) = delete;
+
+    // Starts the thread: InitInstance, then Run.
+    void Resume();
+    bool InitInstance();
+    // The service loop; leaves when the stop flag is set and returns 0.
+    int Run();
+    void ExitInstance();
+    // Asks Run to end after the current iteration; blocking waits give up.
+    void RequestStop();
+    bool StopRequested() const { return m_stop.load(); }
+    // Waits at most `timeoutMs` for the thread to end; true when it has ended.
+    bool Join(int timeoutMs);
+
+    // One iteration of the service loop (tests drive it directly).
+    void Iterate();
+
+    // Results of the scans.
+    std::int32_t FirstYEdge() const { return m_firstYEdge.load(); }
+    std::int32_t SecondYEdge() const { return m_secondYEdge.load(); }
+    std::int32_t ReferenceZ() const { return m_referenceZ.load(); }
+    std::int32_t ToolSensorZ() const { return m_toolSensorZ.load(); }
+
+    static constexpr const char* kMachineLostText = "Machine is no longer available.";
+    static constexpr const char* kNoCoordinatesText =
+        "Machine is no longer returning coordinate info.";
+    static constexpr const char* kNoSpindleText = "Machine is no longer returning spindle info.";
+
+private:
+    void Lose(const char* reason);
+    void UpdateViewMode(int status);
+    void ContactBeep();
+    bool UpdatePosition();
+    void UpdateProgress(int status);
+    bool UpdateSpindle(int& shown);
+    void UpdateButtons(int spindle);
+    bool ServiceScan(int status);
+    void ServiceJobOutput();
+    void RunCycle(int status);
+
+    ServiceContext m_context;
+    StopIndication m_stopIndication;
+    MotionCycles m_motion;
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::int32_t> m_firstYEdge{0};
+    std::atomic<std::int32_t> m_secondYEdge{0};
+    std::atomic<std::int32_t> m_referenceZ{0};
+    std::atomic<std::int32_t> m_toolSensorZ{0};
+
+    // What the displays show, so that each is written only when it changes.
+    struct Shown {
+        std::int32_t count = 0;
+        double offset = 0.0;
+    };
+    std::optional<Shown> m_shownAxis[4];
+    std::optional<int> m_shownSpindle;
+    bool m_viewMode = false;
+
+    std::thread m_thread;
+    std::mutex m_exitMutex;
+    std::condition_variable m_exited;
+    bool m_hasExited = false;
+};

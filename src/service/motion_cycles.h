@@ -1,0 +1,39 @@
+#pragma once
+// The short cycles behind the operator's buttons: move to a named position, go
+// to a typed coordinate, target move, set origin, spindle, overrides, stop,
+// aux locations, the auxiliary device and the parameter blocks.
+#include "service/service_context.h"
+
+class StopIndication;
+struct MachinePosition;
+
+class MotionCycles {
+public:
+    MotionCycles(ServiceContext& context, StopIndication& stopIndication)
+        : m_context(context), m_stopIndication(stopIndication) {}
+
+    // Runs the cycle `code` for one iteration whose machine status is `status`.
+    // Returns false when `code` is not one of these cycles.
+    bool Run(int code, int status);
+
+    static constexpr int kMoveSpeed = 3000;
+
+private:
+    // Ends the cycle `code`, unless a request has replaced it meanwhile.
+    void End(int code);
+    int NextStep();
+    void ClearJobStartTime();
+    void Move();
+    void Execute();
+    void TargetMove();
+    void SetOrigin();
+    void Spindle();
+    void Override();
+    void Stop();
+    void StoreAuxLocation();
+    void ReadParameters();
+    void WriteParameters();
+
+    ServiceContext& m_context;
+    StopIndication& m_stopIndication;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// How the windows (and the thread itself, for the detection cycle) ask the
+// command thread for a cycle. Requests with a busy check start their cycle
+// only when none is pending; the others replace whatever is pending.
+#include <cstdint>
+
+#include "service/shared_state.h"
+
+struct BusyCheckedRequest {
+    int code;
+    const char* refusal;  // the window's message when a cycle is pending
+};
+
+inline constexpr BusyCheckedRequest kMoveRequest{
+    kMoveCycle, "Can't run the Go cycle while the machine is busy!"};
+inline constexpr BusyCheckedRequest kExecuteRequest{
+    kExecuteCycle, "Can't run the Execute cycle while the machine is busy!"};
+inline constexpr BusyCheckedRequest kToolDetectionRequest{
+    kToolDetectionCycle, "Can't run the Tool Detection cycle until the machine is not busy!"};
+inline constexpr BusyCheckedRequest kDetectionRequest{
+    kDetectionCycle, "Can't run the Detection cycle while the machine is busy!"};
+inline constexpr BusyCheckedRequest kReplaceToolRequest{
+    kReplaceToolCycle, "Can't run the Replace Tool cycle while the machine is running!"};
+inline constexpr BusyCheckedRequest kGetToolRequest{
+    kGetToolCycle, "Can't run the Get the new Tool cycle while the machine is running!"};
+
+// Step 0, then the code, when no cycle is pending; false and nothing changed
+// otherwise (the caller shows request.refusal).
+bool RequestIfIdle(SharedState& state, const BusyCheckedRequest& request);
+
+// The target move: fills the target record, then step 0 and code 10.
+void RequestTargetMove(SharedState& state, std::int32_t x, std::int32_t y, std::int32_t z,
+                       std::int32_t a, std::int32_t speed);
+// The set origin cycle with the origin in counts: target record, step 0, code 11.
+void RequestSetOrigin(SharedState& state, std::int32_t x, std::int32_t y, std::int32_t z,
+                      std::int32_t a);
+// Stores the machine's X and Y as aux location n (1-4): step n, code 13.
+void RequestAuxLocation(SharedState& state, int location);
+// Stop: ends a scan (true when one ran, so the caller can say so), asks job
+// output to cancel, and requests the stop cycle.
+bool RequestStopCycle(SharedState& state);
