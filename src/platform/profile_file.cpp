@@ -325,9 +325,9 @@ std::string TempName(const std::string& name, bool locked) {
     return base;
 }
 
-// atoi with 32-bit wrap-around: leading white space, an optional sign, then
-// digits up to the first other character; no digits gives 0.
-int ParseInt(std::string_view text) {
+}  // namespace
+
+int ParseProfileInt(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
     bool negative = false;
@@ -342,8 +342,6 @@ int ParseInt(std::string_view text) {
     if (negative) value = 0u - value;
     return static_cast<int>(static_cast<std::int32_t>(value));
 }
-
-}  // namespace
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path,
@@ -372,7 +370,7 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
     // As the home platform: an empty value, like a missing key, gives the default.
     const std::string text = ReadProfileString(section, key, std::string(), path);
     if (text.empty()) return defaultValue;
-    return ParseInt(text);
+    return ParseProfileInt(text);
 }
 
 bool WriteProfileString(const std::string& section, const std::string& key,

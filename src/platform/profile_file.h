@@ -5,6 +5,7 @@
 // file is replaced whole) and serialised between processes.
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -19,6 +20,10 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 // `defaultValue` when the key is missing.
 int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,
                    const std::string& path);
+
+// Text converted like C atoi: leading white space, an optional sign, then
+// digits up to the first other character, wrapping to 32 bits; no digits gives 0.
+int ParseProfileInt(std::string_view text);
 
 // Writes `value` exactly as given. False when the file cannot be written
 // (a missing folder is not created).
