@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -58,16 +57,6 @@ TEST(ValueText, AgreesWithTheCLibraryInTheCLocale) {
     EXPECT_EQ(FormatFixed(-0.001, 2), "-0.00");
     EXPECT_EQ(FormatFixed(1e300, 2).size(), 304u);
     EXPECT_EQ(FormatInt(-2147483647 - 1), "-2147483648");
-}
-
-TEST(ValueText, IgnoresTheProcessLocale) {
-    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
-        GTEST_SKIP() << "no locale with a decimal comma installed";
-    }
-    EXPECT_EQ(FormatFixed(12.5, 2), "12.50");
-    EXPECT_EQ(ParseReal("12.5"), 12.5);
-    std::setlocale(LC_NUMERIC, previous.c_str());
 }
 
 }  // namespace
