@@ -32,7 +32,8 @@ constexpr int kPositionDisplays[4] = {IDC_POS_X, IDC_POS_Y, IDC_POS_Z, IDC_POS_A
 CCommandThread::CCommandThread(ServiceContext context)
     : m_context(std::move(context)),
       m_stopIndication(m_context.display),
-      m_motion(m_context, m_stopIndication) {}
+      m_motion(m_context, m_stopIndication),
+      m_jobOutput(m_context, m_stop) {}
 
 CCommandThread::~CCommandThread() {
     // A thread still running here would use what its owner is destroying;
@@ -184,7 +185,7 @@ void CCommandThread::UpdateProgress(int status) {
     if (m_context.port.ReadCommandsDone(done)) state.commandsDone = done;
     const int code = state.cycleCode.load();
     if (code != kToolDetectionCycle) {
-        const std::uint32_t total = state.commandCount.load();
+        const std::uint32_t total = state.runList.CommandCount();
         // An empty run list while the machine runs job data (someone else's
         // job) has no meaningful percentage: show 0.
         const double percent = total > 0 ? double(state.commandsDone.load()) / total * 100.0 : 0.0;
@@ -266,7 +267,9 @@ bool CCommandThread::ServiceScan(int status) {
     return true;
 }
 
-void CCommandThread::ServiceJobOutput() {}
+void CCommandThread::ServiceJobOutput() {
+    m_jobOutput.Service(m_context.state.cycleCode.load(std::memory_order_acquire));
+}
 
 void CCommandThread::RunCycle(int status) {
     const int code = m_context.state.cycleCode.load(std::memory_order_acquire);

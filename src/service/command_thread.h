@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "service/job_output.h"
 #include "service/motion_cycles.h"
 #include "service/service_context.h"
 #include "service/stop_indication.h"
@@ -59,10 +60,11 @@ private:
     void RunCycle(int status);
 
     ServiceContext m_context;
+    std::atomic<bool> m_stop{false};
     StopIndication m_stopIndication;
     MotionCycles m_motion;
+    JobOutput m_jobOutput;
 
-    std::atomic<bool> m_stop{false};
     std::atomic<std::int32_t> m_firstYEdge{0};
     std::atomic<std::int32_t> m_secondYEdge{0};
     std::atomic<std::int32_t> m_referenceZ{0};

@@ -1,5 +1,10 @@
 #include "service/requests.h"
 
+#include <ctime>
+
+#include "config/configuration.h"
+#include "service/fixtures.h"
+
 bool RequestIfIdle(SharedState& state, const BusyCheckedRequest& request) {
     // Serialised with the other checked requests, so two requesters cannot
     // both see a free machine.
@@ -45,4 +50,26 @@ bool RequestStopCycle(SharedState& state) {
     }
     state.SetCycleCode(kStopCycle);
     return scanCancelled;
+}
+
+bool RequestRun(SharedState& state, Configuration& config) {
+    RunList& runList = state.runList;
+    if (runList.Count() == 0 || runList.Path(0).empty()) return false;
+    // A second Run while files are still being sent would take the job file
+    // from under the command thread.
+    if (state.jobState.load() != kJobIdle) return false;
+    runList.SetCurrentIndex(0);
+    if (config.Profile().useDoubleFixture == 1) {
+        MachinePosition origin;
+        ActivateFixture(state, config, 0, origin);
+        config.SetSelectedFixture(0);
+        RequestSetOrigin(state, origin.x, origin.y, origin.z, origin.a);
+    }
+    if (!runList.OpenJobFile()) return false;
+    state.commandsDone = 0;
+    state.jobStartTime = std::time(nullptr);
+    state.elapsedSeconds = 0.0;
+    // Last: the thread touches the job file only once it sees state 1.
+    state.jobState.store(kJobRunning, std::memory_order_release);
+    return true;
 }

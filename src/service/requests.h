@@ -6,6 +6,8 @@
 
 #include "service/shared_state.h"
 
+class Configuration;
+
 struct BusyCheckedRequest {
     int code;
     const char* refusal;  // the window's message when a cycle is pending
@@ -36,6 +38,10 @@ void RequestSetOrigin(SharedState& state, std::int32_t x, std::int32_t y, std::i
                       std::int32_t a);
 // Stores the machine's X and Y as aux location n (1-4): step n, code 13.
 void RequestAuxLocation(SharedState& state, int location);
+// Run: starts job output of the run list from its first file (after making
+// fixture offset 1 active in double-fixture mode). False when nothing starts:
+// an empty list, a run still going, or a first file that cannot be opened.
+bool RequestRun(SharedState& state, Configuration& config);
 // Stop: ends a scan (true when one ran, so the caller can say so), asks job
 // output to cancel, and requests the stop cycle.
 bool RequestStopCycle(SharedState& state);

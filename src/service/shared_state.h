@@ -11,6 +11,7 @@
 
 #include "link/machine_position.h"
 #include "link/parameter_record.h"
+#include "service/run_list.h"
 
 // Cycle codes of the command thread.
 enum CycleCode : int {
@@ -109,14 +110,13 @@ public:
     std::atomic<int> moveSelection{kMoveXYOrigin};
     std::atomic<int> goAxis{0};  // 0 X, 1 Y, 2 Z, 3 A
     std::atomic<int> goSpeed{500};
-    // Commands in the run list's files, for the progress display.
-    std::atomic<std::uint32_t> commandCount{0};
 
     // Held by requests with a busy check while they test and set the code.
     std::mutex requestMutex;
 
     TargetRecord target;
     ActiveOffsets activeOffsets;
+    RunList runList;
     ParameterRecords parameters;
 
     Guarded<MachinePosition> lastPosition;

@@ -1,6 +1,7 @@
 // The service loop, one iteration at a time, against the recording driver.
 #include <gmock/gmock.h>
 
+#include <fstream>
 #include <thread>
 
 #include "platform/beep.h"
@@ -158,7 +159,8 @@ TEST_F(ServiceTest, ALostMachineEndsTheMainWindowWithItsReason) {
 }
 
 TEST_F(ServiceTest, ProgressAndCutTimeWhileTheJobRuns) {
-    state.commandCount = 200;
+    std::ofstream(m_folder + "job.prn") << std::string(200, ';');
+    ASSERT_TRUE(state.runList.Add(m_folder + "job.prn"));
     SetCommandsDone(50);
     SetStatus(3);
     state.jobStartTime = std::time(nullptr) - 90;
@@ -171,7 +173,7 @@ TEST_F(ServiceTest, ProgressAndCutTimeWhileTheJobRuns) {
 
     // No start time, no elapsed time; an empty run list shows 0 %.
     state.jobStartTime = 0;
-    state.commandCount = 0;
+    ASSERT_TRUE(state.runList.Delete(0));
     display.ClearHistory();
     Iterate();
     EXPECT_TRUE(display.History(Window::RunPage, IDC_CUT_TIME).empty());

@@ -1,0 +1,131 @@
+#include "platform/print_queue.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+// A machine that takes no data for this long is taken as gone, so a job
+// output can never block for ever on a stalled queue.
+constexpr int kSendTimeoutSeconds = 30;
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::string(value) : fallback;
+}
+
+int Connect(const std::string& path) {
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) return -1;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const timeval timeout{kSendTimeoutSeconds, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::string PrintQueue::MachineFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string fallback = runtime && *runtime
+                                     ? std::string(runtime) + "/tarnwick-sim"
+                                     : "/tmp/tarnwick-sim-" + std::to_string(::getuid());
+    return EnvOr("TARNWICK_SIM_DIR", fallback);
+}
+
+std::unique_ptr<PrintQueue> PrintQueue::Open(const std::string& name) {
+    const std::string path = MachineFolder() + "/" + name + ".job";
+    struct stat st;
+    if (name.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return nullptr;
+    return std::unique_ptr<PrintQueue>(new PrintQueue(path));
+}
+
+PrintQueue::PrintQueue(std::string path) : m_path(std::move(path)) {}
+
+PrintQueue::~PrintQueue() {
+    if (m_socket >= 0) EndDocument();
+}
+
+bool PrintQueue::StartDocument(const std::string&, const std::string&) {
+    if (m_socket >= 0) return false;  // one document at a time
+    m_socket = Connect(m_path);
+    m_failed = m_socket < 0;
+    m_buffer.clear();
+    m_buffer.reserve(kBufferSize);
+    return !m_failed;
+}
+
+bool PrintQueue::StartPage() {
+    if (m_socket < 0) return false;
+    m_inPage = true;
+    return true;
+}
+
+bool PrintQueue::Write(const void* data, std::size_t length) {
+    if (!m_inPage || m_failed) return false;
+    const char* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const std::size_t room = kBufferSize - m_buffer.size();
+        const std::size_t n = length < room ? length : room;
+        m_buffer.insert(m_buffer.end(), bytes, bytes + n);
+        bytes += n;
+        length -= n;
+        if (m_buffer.size() == kBufferSize && !Flush()) return false;
+    }
+    return true;
+}
+
+bool PrintQueue::Flush() {
+    std::size_t sent = 0;
+    while (sent < m_buffer.size() && !m_failed) {
+        const ssize_t n =
+            ::send(m_socket, m_buffer.data() + sent, m_buffer.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            m_failed = true;
+        }
+    }
+    m_buffer.clear();
+    return !m_failed;
+}
+
+bool PrintQueue::EndPage() {
+    if (!m_inPage) return false;
+    m_inPage = false;
+    return Flush();
+}
+
+bool PrintQueue::EndDocument() {
+    if (m_socket < 0) return false;
+    if (m_inPage) EndPage();
+    const bool ok = Flush();
+    Disconnect();
+    return ok;
+}
+
+void PrintQueue::Disconnect() {
+    if (m_socket >= 0) ::close(m_socket);
+    m_socket = -1;
+    m_inPage = false;
+}
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+#pragma once
+// The print queue through which job data reaches the machine, with the
+// spooler's call order: open the queue by name, start a raw document, start a
+// page, write, end the page, end the document, close. Here a queue is the job
+// channel of the machine of that name: the Unix socket "<name>.job" in the
+// machine folder (TARNWICK_SIM_DIR, else $XDG_RUNTIME_DIR/tarnwick-sim, else
+// /tmp/tarnwick-sim-<uid>). One document is one connection.
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class PrintQueue {
+public:
+    // Null when no queue of that name exists (no machine serves it).
+    static std::unique_ptr<PrintQueue> Open(const std::string& name);
+    ~PrintQueue();  // closes, ending an open document first
+    PrintQueue(const PrintQueue&) = delete;
+    PrintQueue& operator=(const PrintQueue&) = delete;
+
+    bool StartDocument(const std::string& documentName, const std::string& dataType);
+    bool StartPage();
+    // Buffered: many small writes cost one system call per buffer, and every
+    // byte reaches the machine, in order, by the end of the document.
+    bool Write(const void* data, std::size_t length);
+    bool EndPage();
+    bool EndDocument();
+
+    // The folder that holds the machines' channels.
+    static std::string MachineFolder();
+
+private:
+    explicit PrintQueue(std::string path);
+    bool Flush();
+    void Disconnect();
+
+    std::string m_path;
+    int m_socket = -1;
+    bool m_inPage = false;
+    bool m_failed = false;  // a write failed: the rest of the document is dropped
+    std::vector<char> m_buffer;
+};
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+#include "service/fixtures.h"
+
+#include "config/configuration.h"
+#include "service/shared_state.h"
+#include "service/units.h"
+
+MachinePosition OriginForActiveOffsets(const SharedState& state, const Configuration& config) {
+    const ActiveOffsets& active = state.activeOffsets;
+    const double tool = config.ToolOffsetValue();
+    return {TruncCounts(active.x.load()), TruncCounts(active.y.load()),
+            TruncCounts(tool != 0.0 ? tool : active.z.load()), TruncCounts(active.a.load())};
+}
+
+bool ActivateFixture(SharedState& state, const Configuration& config, int index,
+                     MachinePosition& origin) {
+    if (index < 0 || index >= kFixtureOffsetCount) return false;
+    const FixtureOffset fixture = config.FixtureOffsets()[index];
+    state.activeOffsets.x = fixture.x;
+    state.activeOffsets.y = fixture.y;
+    state.activeOffsets.a = fixture.a;
+    origin = OriginForActiveOffsets(state, config);
+    return true;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Making a fixture offset the active one.
+#include "link/machine_position.h"
+
+class Configuration;
+class SharedState;
+
+// Copies X, Y and A of fixture offset `index` (0..3) into the active offsets
+// (the active Z offset stays) and returns the origin in counts to send for it:
+// the active X, Y, A × 100 and Z from the tool offset value, or the active Z
+// offset while no tool is measured, each truncated toward zero. An index
+// outside 0..3 changes nothing and returns nothing.
+bool ActivateFixture(SharedState& state, const Configuration& config, int index,
+                     MachinePosition& origin);
+
+// The origin in counts for the active offsets as they stand.
+MachinePosition OriginForActiveOffsets(const SharedState& state, const Configuration& config);
