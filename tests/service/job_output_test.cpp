@@ -1,0 +1,227 @@
+// Job output: the bytes on the job channel, file after file, Stop and the
+// double-fixture switch; and the run list that feeds it.
+#include <gmock/gmock.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/print_queue.h"
+#include "platform/profile_file.h"
+#include "service/job_channel_recorder.h"
+#include "service/requests.h"
+#include "service/service_fixture.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+class JobOutputTest : public ServiceTest {
+protected:
+    JobOutputTest() {
+        setenv("TARNWICK_SIM_DIR", m_folder.c_str(), 1);
+        recorder = std::make_unique<JobChannelRecorder>(m_folder + port.PortName() + ".job");
+    }
+    ~JobOutputTest() override {
+        recorder.reset();
+        unsetenv("TARNWICK_SIM_DIR");
+    }
+    std::string WriteFile(const std::string& name, const std::string& contents) {
+        const std::string path = m_folder + name;
+        std::ofstream(path, std::ios::binary) << contents;
+        return path;
+    }
+    void Run(std::initializer_list<std::string> paths) {
+        for (const auto& p : paths) ASSERT_TRUE(state.runList.Add(p));
+        ASSERT_TRUE(RequestRun(state, *config));
+    }
+
+    std::unique_ptr<JobChannelRecorder> recorder;
+};
+
+TEST_F(JobOutputTest, EachCommandIsFollowedByOneZeroByteAndTheTailIsNotSent) {
+    ASSERT_TRUE(log.Open(m_folder));
+    Run({WriteFile("two.prn", "PA;\nPU100,100;\n")});
+    EXPECT_EQ(state.jobState.load(), kJobRunning);
+    EXPECT_EQ(state.commandsDone.load(), 0u);
+    EXPECT_NE(state.jobStartTime.load(), 0);
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(1));
+    EXPECT_EQ(recorder->Documents()[0], std::string("PA;\0\nPU100,100;\0", 16));
+    // A one-file run ends right after that file is spooled.
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+    EXPECT_EQ(state.runList.JobFile(), nullptr);
+    log.Close();
+    EXPECT_EQ(ReadLog(), "Spindle=0\nStarting File Output\n");
+}
+
+TEST_F(JobOutputTest, AFileWithoutCommandsSendsNothingAndTheRunMovesOn) {
+    Run({WriteFile("drill.nc", "G0 X1 Y1\nM30\n"), WriteFile("one.rml", "^IN;")});
+    Iterate();
+    EXPECT_EQ(state.jobState.load(), kJobRunning);
+    EXPECT_EQ(state.runList.CurrentIndex(), 1);
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(2));
+    EXPECT_THAT(recorder->Documents(), ElementsAre("", std::string("^IN;\0", 5)));
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+}
+
+TEST_F(JobOutputTest, JobWaitsWhileACycleIsPendingAndSkipsAMissingQueue) {
+    Run({WriteFile("a.prn", "A;"), WriteFile("b.prn", "B;")});
+    state.SetCycle(kReplaceToolCycle, 0);  // a cycle that never ends by itself
+    Iterate(2);
+    EXPECT_TRUE(recorder->Documents().empty());
+    state.EndCycle();
+    // No machine serves the queue: the file is closed and counted as done.
+    recorder.reset();
+    Iterate();
+    EXPECT_EQ(state.runList.CurrentIndex(), 1);
+    EXPECT_EQ(state.jobState.load(), kJobRunning);
+}
+
+TEST_F(JobOutputTest, ACommandLongerThanTheLineBufferIsSentWhole) {
+    const std::string longCommand = "PA" + std::string(300000, '1') + ";";
+    Run({WriteFile("long.prn", longCommand + "PU;" + std::string(1000, 'x'))});
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(1));
+    EXPECT_EQ(recorder->Documents()[0], longCommand + '\0' + "PU;" + '\0');
+}
+
+TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
+    ASSERT_TRUE(log.Open(m_folder));
+    std::string big;
+    for (int i = 0; i < 200000; ++i) big += "Z100,100,-50;\n";
+    const std::string first = WriteFile("big.prn", big);
+    Run({first, WriteFile("next.prn", "PU;")});
+    // The operator presses Stop as soon as the machine sees data.
+    recorder->onData = [&](const std::string&) {
+        if (state.jobState.load() == kJobRunning) RequestStopCycle(state);
+    };
+    SetPosition({500, 600, 700, 800});
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(1));
+    const std::string sent = recorder->Documents()[0];
+    EXPECT_LT(sent.size(), big.size());
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), '\0');  // only whole commands
+    EXPECT_EQ(state.runList.JobFile(), nullptr);
+    EXPECT_EQ(state.jobState.load(), kJobCancel);
+    EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);  // the stop cycle's pulses
+
+    // The next iteration raises Z at speed 2000 and ends the run.
+    ClearFrames();
+    Iterate(3);
+    EXPECT_THAT(Moves(), ElementsAre(MachinePosition{500, 600, config->Profile().zLimit, 800}));
+    EXPECT_THAT(MoveSpeeds(), ElementsAre(2000));
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+    EXPECT_EQ(recorder->Documents().size(), 1u);  // the second file was never sent
+    log.Close();
+    EXPECT_EQ(ReadLog(), "Spindle=0\nStarting File Output\nFile Output Cancelled\n");
+}
+
+TEST_F(JobOutputTest, StopBeforeTheStreamBeginsClosesTheJobFile) {
+    Run({WriteFile("a.prn", "A;")});
+    ASSERT_NE(state.runList.JobFile(), nullptr);
+    RequestStopCycle(state);
+    Iterate();
+    EXPECT_EQ(state.runList.JobFile(), nullptr);
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+    EXPECT_TRUE(recorder->Documents().empty());
+}
+
+TEST_F(JobOutputTest, DoubleFixtureSetsFixture2OriginBeforeTheSecondFile) {
+    platform::WriteProfileString("MACHINEINFO", "USE_DOUBLE_FIXTURE", "1", config->Path());
+    std::string model;
+    config->LoadSettings(port, model);
+    config->SetFixtureOffset(0, {1.5, 2.5, 0.0, 0.0});
+    config->SetFixtureOffset(1, {101.239, -20.5, 7.0, 45.0});
+    config->SetToolOffsetValue(-30.0);
+    state.activeOffsets.z = 4.0;
+    Run({WriteFile("a.prn", "A;"), WriteFile("b.prn", "B;")});
+    // Run makes fixture 1 active and asks for its origin first.
+    EXPECT_EQ(state.cycleCode.load(), kSetOriginCycle);
+    EXPECT_EQ(state.activeOffsets.x.load(), 1.5);
+    EXPECT_EQ(config->SelectedFixture(), 0);
+    Iterate();  // the set origin cycle; the job waits for it
+    EXPECT_TRUE(recorder->Documents().empty());
+    ASSERT_EQ(FramesWithOpcode(0x23).size(), 1u);
+    ClearFrames();
+    Iterate();  // file 1 out, then the switch to fixture 2
+    const auto origins = FramesWithOpcode(0x23);
+    ASSERT_EQ(origins.size(), 1u);
+    EXPECT_EQ(FrameS32(origins[0], 3), 10123);
+    EXPECT_EQ(FrameS32(origins[0], 7), -2050);
+    EXPECT_EQ(FrameS32(origins[0], 11), -3000);  // Z from the measured tool
+    EXPECT_EQ(FrameS32(origins[0], 15), 4500);
+    EXPECT_EQ(state.activeOffsets.x.load(), 101.239);
+    EXPECT_EQ(state.activeOffsets.z.load(), 4.0);
+    EXPECT_EQ(config->SelectedFixture(), 1);
+    EXPECT_EQ(platform::ReadProfileString("WORKOFFSET", "NUM", "", config->Path()), "1");
+    EXPECT_EQ(state.runList.CurrentIndex(), 1);
+    EXPECT_NE(state.runList.JobFile(), nullptr);
+    EXPECT_EQ(recorder->Documents().size(), 1u);  // b.prn not opened as a document yet
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(2));
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+}
+
+TEST_F(JobOutputTest, ANextFileThatCannotBeOpenedEndsTheRun) {
+    const std::string second = WriteFile("gone.prn", "B;");
+    Run({WriteFile("a.prn", "A;"), second});
+    std::remove(second.c_str());
+    Iterate();
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+    EXPECT_EQ(state.runList.JobFile(), nullptr);
+}
+
+TEST_F(JobOutputTest, RunStartsOnlyWithAReadableFirstFileAndNoRunGoing) {
+    EXPECT_FALSE(RequestRun(state, *config));  // empty list
+    const std::string path = WriteFile("a.prn", "A;");
+    ASSERT_TRUE(state.runList.Add(path));
+    std::remove(path.c_str());
+    EXPECT_FALSE(RequestRun(state, *config));
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+    WriteFile("a.prn", "A;");
+    state.jobStartTime = 0;
+    state.commandsDone = 7;
+    EXPECT_TRUE(RequestRun(state, *config));
+    EXPECT_EQ(state.commandsDone.load(), 0u);
+    EXPECT_FALSE(RequestRun(state, *config));  // still running
+}
+
+TEST(RunList, CountsEverySemicolonAndKeepsTwentySlots) {
+    char pattern[] = "/tmp/tarnwick-runlist-XXXXXX";
+    const std::string folder = std::string(mkdtemp(pattern)) + "/";
+    const std::string path = folder + "long.prn";
+    // Lines far longer than 255 characters still count every ';'.
+    std::ofstream(path) << std::string(1000, ';') << "\nPU;\n" << std::string(300, 'x') << ";";
+    EXPECT_EQ(RunList::CountCommands(path), 1002u);
+    EXPECT_EQ(RunList::CountCommands(folder + "missing.prn"), std::nullopt);
+
+    RunList list;
+    ASSERT_TRUE(list.Add(path));
+    ASSERT_TRUE(list.Add(path));
+    EXPECT_EQ(list.CommandCount(), 2004u);
+    ASSERT_TRUE(list.Add(folder + "missing.prn"));  // listed, 0 commands
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.CommandCount(), 2004u);
+    ASSERT_TRUE(list.Delete(0));
+    EXPECT_EQ(list.CommandCount(), 1002u);
+    EXPECT_EQ(list.Path(1), folder + "missing.prn");
+    EXPECT_FALSE(list.Delete(2));
+    while (list.Count() < RunList::kMaxFiles) ASSERT_TRUE(list.Add(path));
+    EXPECT_FALSE(list.Add(path));  // the 21st is refused
+    EXPECT_EQ(list.Count(), RunList::kMaxFiles);
+    EXPECT_EQ(list.Path(RunList::kMaxFiles), "");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(PrintQueue, AQueueNoMachineServesCannotBeOpened) {
+    setenv("TARNWICK_SIM_DIR", "/nonexistent-folder", 1);
+    EXPECT_EQ(platform::PrintQueue::Open("Roland MDX-40"), nullptr);
+    EXPECT_EQ(platform::PrintQueue::Open(""), nullptr);
+    unsetenv("TARNWICK_SIM_DIR");
+}
+
+}  // namespace
