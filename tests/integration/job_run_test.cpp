@@ -1,0 +1,116 @@
+// Real job files run from the run list through the command thread's job
+// output into the simulated machine, as an operator runs them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "config/configuration.h"
+#include "link/machine_port.h"
+#include "platform/program_folder.h"
+#include "platform/system_clock.h"
+#include "service/command_thread.h"
+#include "service/control_ids.h"
+#include "service/log_file.h"
+#include "service/recording_display.h"
+#include "service/requests.h"
+#include "service/shared_state.h"
+#include "service/text_format.h"
+#include "sim/sim_environment.h"
+
+namespace {
+
+constexpr const char* kModel = "Roland MDX-40";
+
+std::string JobFile(const char* name) { return std::string(TARNWICK_JOBS_DIR) + "/" + name; }
+
+class JobRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(JobFile("pcb_traces.rml")))
+            GTEST_SKIP() << "the shared job files are not beside the repository";
+        platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
+        port.SetPortName(kModel);
+        ASSERT_TRUE(port.OpenPort());
+        std::string model;
+        config.LoadSettings(port, model);
+        // Work origin at mid-table, 30 mm above the table, as an operator sets it.
+        port.SetOrigin(15250, 15250, 3000, 0);
+        thread.Resume();
+    }
+    void TearDown() override {
+        thread.RequestStop();
+        EXPECT_TRUE(thread.Join(10000));
+        port.ClosePort();
+        platform::SetProgramFolder("");
+        std::filesystem::remove_all(folder);
+    }
+    // Waits (at most a minute of real time) until the condition holds.
+    template <class Condition>
+    bool WaitFor(Condition condition) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (std::chrono::steady_clock::now() < end) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    bool RunEnded() { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }
+
+    simtest::ScopedSimDir dir{"500"};
+    std::string folder = [] {
+        char pattern[] = "/tmp/tarnwick-run-XXXXXX";
+        return std::string(mkdtemp(pattern)) + "/";
+    }();
+    CMachinePort port;
+    Configuration config{folder};
+    SharedState state;
+    RecordingDisplay display;
+    LogFile log;
+    CCommandThread thread{ServiceContext{port, config, state, display, log, platform::SleepMs}};
+};
+
+TEST_F(JobRunTest, TwoRealFilesRunToTheEnd) {
+    ASSERT_TRUE(state.runList.Add(JobFile("pcb_outline.rml")));
+    ASSERT_TRUE(state.runList.Add(JobFile("test_square.rml")));
+    EXPECT_EQ(state.runList.CommandCount(), 43u + 16u);
+    ASSERT_TRUE(RequestRun(state, config));
+    ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
+    std::uint32_t done = 0;
+    ASSERT_TRUE(port.ReadCommandsDone(done));
+    EXPECT_EQ(done, 59u);
+    // The displays followed the job: percentages on the way, the position at the end.
+    const auto percents = display.History(Window::RunPage, IDC_PERCENT_TEXT);
+    EXPECT_NE(std::find_if(percents.begin(), percents.end(),
+                           [](const std::string& p) { return p != "0%"; }),
+              percents.end());
+    EXPECT_NE(display.Text(Window::RunPage, IDC_CUT_TIME), "<unset>");
+    MachinePosition machine;
+    ASSERT_TRUE(port.ReadMachinePosition(machine));
+    EXPECT_TRUE(WaitFor([&] {
+        return display.Text(Window::Main, IDC_POS_X) == FormatText("%.2f", machine.x * 0.01);
+    }));
+}
+
+TEST_F(JobRunTest, StopMidJobEndsTheRunAndSendsNothingMore) {
+    ASSERT_TRUE(state.runList.Add(JobFile("pcb_traces.rml")));
+    ASSERT_TRUE(state.runList.Add(JobFile("test_square.rml")));
+    ASSERT_TRUE(RequestRun(state, config));
+    ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 100; }));
+    RequestStopCycle(state);
+    ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
+    // Both files were spooled long before; the machine drops what it has not done.
+    std::uint32_t done = 0;
+    ASSERT_TRUE(port.ReadCommandsDone(done));
+    EXPECT_LT(done, 2060u + 16u);
+    // The machine has dropped the rest of the job: nothing more executes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::uint32_t later = 0;
+    ASSERT_TRUE(port.ReadCommandsDone(later));
+    EXPECT_EQ(later, done);
+    EXPECT_EQ(port.ReadStatus(), 2);
+}
+
+}  // namespace
