@@ -33,7 +33,9 @@ CCommandThread::CCommandThread(ServiceContext context)
     : m_context(std::move(context)),
       m_stopIndication(m_context.display),
       m_motion(m_context, m_stopIndication),
-      m_jobOutput(m_context, m_stop) {}
+      m_jobOutput(m_context, m_stop),
+      m_toolDetection(m_context),
+      m_scans(m_context, {m_firstYEdge, m_secondYEdge, m_referenceZ, m_toolSensorZ}, m_stop) {}
 
 CCommandThread::~CCommandThread() {
     // A thread still running here would use what its owner is destroying;
@@ -264,7 +266,7 @@ bool CCommandThread::ServiceScan(int status) {
     if (state.scanKind.load() == kNoScan || state.cycleCode.load() != kNoCycle) return true;
     // A scan waits for an idle machine and holds up the rest of the iteration.
     if (status != kStatusIdle) return false;
-    return true;
+    return m_scans.Step();
 }
 
 void CCommandThread::ServiceJobOutput() {
@@ -273,5 +275,5 @@ void CCommandThread::ServiceJobOutput() {
 
 void CCommandThread::RunCycle(int status) {
     const int code = m_context.state.cycleCode.load(std::memory_order_acquire);
-    m_motion.Run(code, status);
+    if (!m_toolDetection.Run(code, status)) m_motion.Run(code, status);
 }

@@ -11,8 +11,10 @@
 
 #include "service/job_output.h"
 #include "service/motion_cycles.h"
+#include "service/scans.h"
 #include "service/service_context.h"
 #include "service/stop_indication.h"
+#include "service/tool_detection.h"
 
 class CCommandThread {
 public:
@@ -69,6 +71,8 @@ private:
     std::atomic<std::int32_t> m_secondYEdge{0};
     std::atomic<std::int32_t> m_referenceZ{0};
     std::atomic<std::int32_t> m_toolSensorZ{0};
+    ToolDetection m_toolDetection;
+    Scans m_scans;
 
     // What the displays show, so that each is written only when it changes.
     struct Shown {
