@@ -54,8 +54,6 @@ CStatusLabel::CStatusLabel(QWidget* parent, int controlId, Style style)
     setAttribute(Qt::WA_TransparentForMouseEvents, true);
 }
 
-CStatusLabel::~CStatusLabel() = default;
-
 void CStatusLabel::SetUrlOpener(UrlOpener opener) { UrlOpenerSlot() = std::move(opener); }
 
 CStatusLabel& CStatusLabel::Redraw() {
@@ -368,16 +366,17 @@ void CStatusLabel::paintEvent(QPaintEvent*) {
 }
 
 void CStatusLabel::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        if (m_notifyParent) {
-            emit notified(m_controlId);
-        } else if (m_linkType == LinkType::Web) {
-            OpenUrl(QUrl::fromUserInput(m_linkAddress.isEmpty() ? m_text : m_linkAddress));
-        } else if (m_linkType == LinkType::Mail) {
-            OpenUrl(QUrl(QStringLiteral("mailto:") + m_text));
-        }
+    if (event->button() != Qt::LeftButton || (!m_notifyParent && m_linkType == LinkType::None)) {
+        QWidget::mousePressEvent(event);
+        return;
     }
-    QWidget::mousePressEvent(event);
+    if (m_notifyParent)
+        emit notified(m_controlId);
+    else if (m_linkType == LinkType::Web)
+        OpenUrl(QUrl::fromUserInput(m_linkAddress.isEmpty() ? m_text : m_linkAddress));
+    else
+        OpenUrl(QUrl(QStringLiteral("mailto:") + m_text));
+    event->accept();
 }
 
 void CStatusLabel::changeEvent(QEvent* event) {

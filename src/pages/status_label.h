@@ -66,7 +66,6 @@ public:
     static constexpr int kFlashIntervalMs = 500;
 
     explicit CStatusLabel(QWidget* parent = nullptr, int controlId = 0, Style style = {});
-    ~CStatusLabel() override;
 
     CStatusLabel& SetBackground(const QColor& colour, const QColor& endColour = QColor(0, 0, 0),
                                 bool gradient = false);
@@ -77,14 +76,20 @@ public:
     CStatusLabel& SetUnderline(bool underline);
     CStatusLabel& SetItalic(bool italic);
     CStatusLabel& SetPointSize(int points);
+    // A one-pixel sunken edge and a one-pixel line around the text area.
     CStatusLabel& SetSunken(bool sunken);
     CStatusLabel& SetBorder(bool border);
     CStatusLabel& SetTransparent(bool transparent);
     CStatusLabel& FlashText(bool flash);
     CStatusLabel& FlashBackground(bool flash);
+    // Only a link label takes clicks; with notifyParent a click emits notified()
+    // instead of opening the link.
     CStatusLabel& SetLink(bool link, bool notifyParent = false);
     CStatusLabel& SetLinkCursor(std::optional<QCursor> cursor);
+    // A second copy in the 3-D colour, one pixel up and left for direction 0,
+    // down and right otherwise.
     CStatusLabel& Set3DText(bool on, int direction = 0);
+    // Counter-clockwise; a rotated label draws one line centred on its middle.
     CStatusLabel& SetRotation(int degrees, bool rotated = true);
     CStatusLabel& Set3DColor(const QColor& colour);
     CStatusLabel& SetLogFont(const LogFont& font);
@@ -129,10 +134,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    CStatusLabel& RebuildFont();
-    CStatusLabel& Redraw();
     enum class FlashMode { None, Text, Background };
 
+    CStatusLabel& RebuildFont();
+    CStatusLabel& Redraw();
     CStatusLabel& StartFlash(bool flash, FlashMode mode);
     CStatusLabel& SetLinkType(LinkType type, bool notifyParent);
     void UpdateMargins();
