@@ -2,15 +2,11 @@
 
 #include <unistd.h>
 
-#include <mutex>
-#include <utility>
+#include "platform/replaceable_handler.h"
 
 namespace platform {
 
 namespace {
-
-std::mutex g_beepMutex;
-BeepHandler g_beepHandler;  // empty: the terminal bell
 
 void TerminalBell(int /*frequencyHz*/, int /*durationMs*/) {
     // A plain write: no stdio lock, nothing to flush, fine from any thread.
@@ -18,27 +14,15 @@ void TerminalBell(int /*frequencyHz*/, int /*durationMs*/) {
     (void)ignored;
 }
 
+ReplaceableHandler<BeepHandler>& Handler() {
+    static ReplaceableHandler<BeepHandler> handler(TerminalBell);
+    return handler;
+}
+
 }  // namespace
 
-void Beep(int frequencyHz, int durationMs) {
-    // The command thread beeps while the UI thread may be swapping the handler:
-    // take a copy under the lock and call it outside, so a slow handler never
-    // holds up SetBeepHandler and a handler may itself call SetBeepHandler.
-    BeepHandler handler;
-    {
-        std::lock_guard<std::mutex> lock(g_beepMutex);
-        handler = g_beepHandler;
-    }
-    if (handler) {
-        handler(frequencyHz, durationMs);
-    } else {
-        TerminalBell(frequencyHz, durationMs);
-    }
-}
+void Beep(int frequencyHz, int durationMs) { Handler().Call(frequencyHz, durationMs); }
 
-void SetBeepHandler(BeepHandler handler) {
-    std::lock_guard<std::mutex> lock(g_beepMutex);
-    g_beepHandler = std::move(handler);
-}
+void SetBeepHandler(BeepHandler handler) { Handler().Set(std::move(handler)); }
 
 }  // namespace platform

@@ -1,15 +1,12 @@
 #include "platform/message_box.h"
 
 #include <cstdio>
-#include <mutex>
-#include <utility>
+
+#include "platform/replaceable_handler.h"
 
 namespace platform {
 
 namespace {
-
-std::mutex g_boxMutex;
-MessageBoxHandler g_boxHandler;  // empty: standard error
 
 void PrintToStandardError(const std::string& text, const std::string& caption) {
     const std::string& shown = caption.empty() ? std::string(kDefaultMessageBoxCaption) : caption;
@@ -17,26 +14,17 @@ void PrintToStandardError(const std::string& text, const std::string& caption) {
     std::fflush(stderr);
 }
 
+ReplaceableHandler<MessageBoxHandler>& Handler() {
+    static ReplaceableHandler<MessageBoxHandler> handler(PrintToStandardError);
+    return handler;
+}
+
 }  // namespace
 
 void ShowMessageBox(const std::string& text, const std::string& caption) {
-    // Copy the handler under the lock and call it outside: a box may stay open
-    // for minutes, and the handler may be swapped meanwhile by another thread.
-    MessageBoxHandler handler;
-    {
-        std::lock_guard<std::mutex> lock(g_boxMutex);
-        handler = g_boxHandler;
-    }
-    if (handler) {
-        handler(text, caption);
-    } else {
-        PrintToStandardError(text, caption);
-    }
+    Handler().Call(text, caption);
 }
 
-void SetMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> lock(g_boxMutex);
-    g_boxHandler = std::move(handler);
-}
+void SetMessageBoxHandler(MessageBoxHandler handler) { Handler().Set(std::move(handler)); }
 
 }  // namespace platform
