@@ -16,18 +16,18 @@ inline std::vector<std::string> MotionFrames(RecordingDriver& driver) {
     };
     for (const RecordedCall& call : driver.Calls()) {
         const auto& f = call.request;
-        const std::string xyz = s32(f, 3) + " " + s32(f, 7) + " " + s32(f, 11);
+        auto xyz = [&] { return s32(f, 3) + " " + s32(f, 7) + " " + s32(f, 11); };
         switch (call.Opcode()) {
             case 0x99:
-                frames.push_back("move " + xyz + " " + s32(f, 15) + " @" + u16(f, 19));
+                frames.push_back("move " + xyz() + " " + s32(f, 15) + " @" + u16(f, 19));
                 break;
             case 0x96:
-                frames.push_back("probe " + xyz + " @" + u16(f, 15));
+                frames.push_back("probe " + xyz() + " @" + u16(f, 15));
                 break;
             case 0x23:
-                frames.push_back("origin " + xyz + " " + s32(f, 15));
+                frames.push_back("origin " + xyz() + " " + s32(f, 15));
                 break;
-            default:
+            default:  // other frames are shorter
                 break;
         }
     }
