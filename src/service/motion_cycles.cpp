@@ -5,6 +5,7 @@
 
 #include "config/configuration.h"
 #include "link/machine_port.h"
+#include "service/cycle_step.h"
 #include "service/machine_status.h"
 #include "service/shared_state.h"
 #include "service/stop_indication.h"
@@ -58,13 +59,9 @@ bool MotionCycles::Run(int code, int status) {
     }
 }
 
-void MotionCycles::End(int code) {
-    int expected = code;
-    m_context.state.cycleCode.compare_exchange_strong(expected, kNoCycle,
-                                                      std::memory_order_acq_rel);
-}
+void MotionCycles::End(int code) { EndCycle(m_context.state, code); }
 
-int MotionCycles::NextStep() { return m_context.state.cycleStep.fetch_add(1) + 1; }
+int MotionCycles::NextStep() { return NextCycleStep(m_context.state); }
 
 void MotionCycles::ClearJobStartTime() { m_context.state.jobStartTime = 0; }
 

@@ -19,7 +19,6 @@ public:
     static constexpr int kMoveSpeed = 3000;
 
 private:
-    // Ends the cycle `code`, unless a request has replaced it meanwhile.
     void End(int code);
     int NextStep();
     void ClearJobStartTime();
