@@ -1,9 +1,13 @@
 #include "ui/ui_thread.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
 #include <QThread>
 #include <chrono>
 #include <future>
+#include <memory>
+#include <mutex>
 
 namespace ui {
 
@@ -11,6 +15,41 @@ namespace {
 
 // How often a waiting thread looks at its stop flag.
 constexpr std::chrono::milliseconds kStopPollInterval{10};
+
+// Work on its way to the UI thread. The event queue owns the event, so the
+// work and all it holds end on the UI thread, not back on the poster's thread
+// (where a queued functor call could drop its last reference).
+class WorkEvent : public QEvent {
+public:
+    WorkEvent(std::function<void()> work, QObject* context)
+        : QEvent(Type()), m_work(std::move(work)), m_context(context), m_guarded(context) {}
+
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    void Run() {
+        if (!m_guarded || m_context) m_work();
+    }
+
+private:
+    std::function<void()> m_work;
+    QPointer<QObject> m_context;
+    bool m_guarded;
+};
+
+class WorkReceiver : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() != WorkEvent::Type()) return QObject::event(event);
+        static_cast<WorkEvent*>(event)->Run();
+        return true;
+    }
+};
+
+std::mutex g_receiverMutex;
+WorkReceiver* g_receiver = nullptr;  // in the UI thread while the application exists
 
 }  // namespace
 
@@ -20,8 +59,21 @@ bool IsUiThread() {
 }
 
 void PostToUiThread(std::function<void()> work, QObject* context) {
-    QMetaObject::invokeMethod(context ? context : QCoreApplication::instance(), std::move(work),
-                              Qt::QueuedConnection);
+    auto event = std::make_unique<WorkEvent>(std::move(work), context);
+    std::lock_guard<std::mutex> lock(g_receiverMutex);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    if (!g_receiver) {
+        g_receiver = new WorkReceiver;
+        g_receiver->moveToThread(app->thread());
+        // Work still queued when the application goes away goes with it.
+        QObject::connect(app, &QObject::destroyed, [] {
+            std::lock_guard<std::mutex> lock(g_receiverMutex);
+            delete g_receiver;
+            g_receiver = nullptr;
+        });
+    }
+    QCoreApplication::postEvent(g_receiver, event.release());
 }
 
 bool RunOnUiThread(std::function<void()> work, const std::atomic<bool>& stop) {
