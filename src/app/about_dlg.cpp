@@ -1,0 +1,60 @@
+#include "app/about_dlg.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/program_icon.h"
+#include "app/template_control.h"
+#include "config/configuration.h"
+#include "platform/program_folder.h"
+#include "service/log_file.h"
+
+namespace {
+
+ui::DialogTemplate AboutTemplate() {
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.id = IDD_ABOUTBOX;
+    t.caption = "About Tarnwick";
+    t.width = 235;
+    t.height = 78;
+    t.controls = {
+        TemplateControl(ui::IDC_STATIC, ControlKind::Static, "Tarnwick Version 1.0", 40, 10, 130,
+                        8),
+        TemplateControl(ui::IDC_STATIC, ControlKind::Static,
+                        "Control program for the Roland MDX-40 and JWX-10", 40, 24, 185, 8),
+        TemplateControl(ui::IDOK, ControlKind::DefaultButton, "OK", 178, 7, 50, 14),
+        TemplateControl(IDC_ACTIVATE_LOG, ControlKind::Button, "Activate Log", 10, 56, 60, 14),
+        TemplateControl(IDC_OPEN_CFG, ControlKind::Button, "Open CFG", 87, 56, 60, 14),
+        TemplateControl(IDC_CALIBRATION, ControlKind::Button, "Calibration", 164, 56, 60, 14),
+    };
+    return t;
+}
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(LogFile& log, QWidget* parent)
+    : ui::Dialog(AboutTemplate(), parent), m_log(log) {
+    OnClicked(IDC_ACTIVATE_LOG, [this] { OnActivateLog(); });
+    OnClicked(IDC_OPEN_CFG, [this] { OnOpenCfg(); });
+}
+
+void CAboutDlg::OnInitDialog() {
+    setWindowIcon(ProgramIcon());
+    // Logging stays on until the program ends, so there is nothing to switch on twice.
+    Enable(IDC_ACTIVATE_LOG, !m_log.IsEnabled());
+    // The calibration settings dialog arrives with the calibration pages.
+    Enable(IDC_CALIBRATION, false);
+    ui::Dialog::OnInitDialog();
+}
+
+void CAboutDlg::OnActivateLog() {
+    m_log.Open(platform::ProgramFolder());
+    Enable(IDC_ACTIVATE_LOG, false);
+}
+
+void CAboutDlg::OnOpenCfg() {
+    // The desktop's own handler for the file: no shell, no command line to quote.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(
+        QString::fromStdString(Configuration::PathIn(platform::ProgramFolder()))));
+}

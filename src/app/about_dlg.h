@@ -1,0 +1,27 @@
+#pragma once
+// CAboutDlg: the program and its version, and three service buttons: switch
+// the log on, open the configuration file in the desktop's editor, and the
+// machine calibration settings (not built yet).
+#include "ui/dialog.h"
+
+class LogFile;
+
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDC_ACTIVATE_LOG = 1145;
+inline constexpr int IDC_OPEN_CFG = 1159;
+inline constexpr int IDC_CALIBRATION = 1165;
+
+class CAboutDlg : public ui::Dialog {
+    Q_OBJECT
+public:
+    CAboutDlg(LogFile& log, QWidget* parent = nullptr);
+
+protected:
+    void OnInitDialog() override;
+
+private:
+    void OnActivateLog();
+    void OnOpenCfg();
+
+    LogFile& m_log;
+};

@@ -1,0 +1,5 @@
+#pragma once
+#include <QIcon>
+
+// The program's icon, drawn rather than shipped as a file.
+QIcon ProgramIcon();

@@ -1,0 +1,34 @@
+#include "app/tarnwick_app.h"
+
+#include "app/machine_type_dlg.h"
+#include "app/tarnwick_dlg.h"
+#include "platform/program_folder.h"
+#include "ui/platform_message_box_route.h"
+
+CTarnwickApp::CTarnwickApp() : m_config(platform::ProgramFolder()) {}
+
+CTarnwickApp::~CTarnwickApp() = default;
+
+void CTarnwickApp::ChooseMachineType() {
+    m_config.SetFirstRun(false);
+    if (Configuration::ReadMachineType(platform::ProgramFolder()) != -1) return;
+    int machineType = 0;  // what Escape leaves
+    CMachineTypeDlg dialog(machineType);
+    dialog.RunModal();
+    m_config.SetFirstRun(true);
+    m_config.SetMachineType(machineType);
+    m_config.WriteMachineProfile(machineType);
+}
+
+int CTarnwickApp::InitInstance() {
+    // The port's own messages come through the same boxes as the windows'.
+    ui::PlatformMessageBoxRoute messageBoxes;
+    ChooseMachineType();
+    m_mainWindow = std::make_unique<CTarnwickDlg>(m_config, m_log);
+    if (onMainWindowCreated) onMainWindowCreated(*m_mainWindow);
+    const int result = m_mainWindow->RunModal();
+    m_mainWindow->OnDestroy();
+    messageBoxes.GiveUp();
+    m_mainWindow.reset();
+    return result;
+}

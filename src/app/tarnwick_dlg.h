@@ -1,0 +1,89 @@
+#pragma once
+// CTarnwickDlg: the main window. It owns the machine port, the state shared
+// with the command thread and the thread itself; its handlers and requests
+// are the only way the windows start machine cycles.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/window_display.h"
+#include "link/machine_port.h"
+#include "service/command_thread.h"
+#include "service/requests.h"
+#include "service/shared_state.h"
+#include "ui/dialog.h"
+
+class Configuration;
+class LogFile;
+class CStatusLabel;
+
+class CTarnwickDlg : public ui::Dialog {
+    Q_OBJECT
+public:
+    CTarnwickDlg(Configuration& config, LogFile& log, QWidget* parent = nullptr);
+    ~CTarnwickDlg() override;
+
+    // Shutdown: stop the thread, close the log and the port, and show the
+    // closing reason unless the operator closed the window with "Close".
+    void OnDestroy();
+
+    // Requests with a busy check: false (after the refusal box) when a cycle is pending.
+    bool RequestToolDetection() { return Request(kToolDetectionRequest); }
+    bool RequestDetection() { return Request(kDetectionRequest); }
+    bool RequestReplaceTool() { return Request(kReplaceToolRequest); }
+    bool RequestGetTool() { return Request(kGetToolRequest); }
+    // Requests without a busy check.
+    bool RequestTargetMove(const MachinePosition& target, std::int32_t speed);
+    bool RequestAuxLocation(int location);
+    void ReapplyFixture();
+    void OnStop();
+    void OnUseFixtureOffsets();
+    void OnFixture(int index);  // OnFixture1..OnFixture4 for 0..3
+
+    CMachinePort& Port() { return m_port; }
+    SharedState& State() { return m_state; }
+    Configuration& Config() { return m_config; }
+    WindowDisplay& Display() { return m_display; }
+    const std::string& ModelName() const { return m_modelName; }
+    CCommandThread* CommandThread() { return m_thread.get(); }
+
+    static constexpr const char* kNotFoundText = "Roland machine not found";
+    static constexpr const char* kErrorCaption = "Error";
+    static constexpr const char* kClosingCaption = "Closing";
+    static constexpr const char* kScanCancelledText = "Scan cancelled!";
+    // How long shutdown waits for the command thread to finish its iteration.
+    static constexpr int kThreadJoinMs = 10000;
+
+protected:
+    void OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    bool Request(const BusyCheckedRequest& request);
+    void BindHandlers();
+    void SetUpAppearance();
+    void SetUpOverrides();
+    void ApplyActiveOffsetsAtStartUp();
+    void OnOverrideReleased(int trackbarId, int labelId);
+    CStatusLabel& Label(int id);
+    void ShowAbout();
+
+    Configuration& m_config;
+    LogFile& m_log;
+    CMachinePort m_port;
+    std::string m_modelName;
+    SharedState m_state;
+    WindowDisplay m_display;
+    std::unique_ptr<CCommandThread> m_thread;
+
+    // Members bound to the controls.
+    int m_goAxis = 0;
+    int m_selectedFixture = 0;
+    bool m_useFixture = false;
+    int m_positionSelection = 0;
+    int m_feedOverride = 100;
+    int m_spindleOverride = 100;
+    int m_spindleSwitch = 0;
+    int m_auxDevice = 0;
+    std::string m_positionEdit;
+};

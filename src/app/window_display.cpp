@@ -1,0 +1,70 @@
+#include "app/window_display.h"
+
+#include "pages/status_label.h"
+#include "service/sensor_pauses.h"
+#include "ui/message_box_service.h"
+#include "ui/ui_thread.h"
+
+namespace {
+std::size_t Slot(Window window) { return static_cast<std::size_t>(window); }
+}  // namespace
+
+void WindowDisplay::SetTarget(Window window, ui::Dialog* dialog) {
+    m_targets[Slot(window)] = dialog;
+}
+
+void WindowDisplay::Post(Window window, std::function<void(ui::Dialog&)> work) {
+    ui::PostToUiThread(
+        [this, window, work = std::move(work)] {
+            if (ui::Dialog* dialog = m_targets[Slot(window)]) work(*dialog);
+        },
+        &m_context);
+}
+
+void WindowDisplay::SetText(Window window, int controlId, const std::string& text) {
+    Post(window, [controlId, text = QString::fromStdString(text)](ui::Dialog& dialog) {
+        if (auto* label = dialog.Control<CStatusLabel>(controlId)) {
+            label->SetText(text);
+        } else if (dialog.Control(controlId)) {
+            dialog.SetText(controlId, text);
+        }
+    });
+}
+
+void WindowDisplay::EnableControls(std::initializer_list<int> controlIds, bool enable) {
+    std::vector<int> ids(controlIds);
+    {
+        std::lock_guard lock(m_mutex);
+        for (int id : ids) m_enabled[id] = enable;
+    }
+    Post(Window::Main, [ids, enable](ui::Dialog& dialog) {
+        for (int id : ids)
+            if (dialog.Control(id)) dialog.Enable(id, enable);
+    });
+}
+
+bool WindowDisplay::IsEnabled(int controlId) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_enabled.find(controlId);
+    return it == m_enabled.end() || it->second;
+}
+
+void WindowDisplay::SetProgress(int percent) {
+    Post(Window::RunPage, [percent](ui::Dialog& dialog) {
+        if (dialog.Control(kRunPageProgress)) dialog.SetPosition(kRunPageProgress, percent);
+    });
+}
+
+void WindowDisplay::EndMainWindow(int result) {
+    Post(Window::Main, [result](ui::Dialog& dialog) { dialog.EndDialog(result); });
+}
+
+void WindowDisplay::SetYCenter(int counts) { m_yCenter = counts; }
+
+bool WindowDisplay::ShowSensorPauses(const std::atomic<bool>& stop) {
+    return ShowSensorPausesWith([this, &stop](const char* text, const char* caption) {
+        return ui::RunOnUiThread(
+            [this, text, caption] { ui::MessageBox(m_targets[Slot(Window::Main)], text, caption); },
+            stop);
+    });
+}
