@@ -35,16 +35,6 @@ TEST_F(MessageBoxTest, RecordsTextAndCaptionWithTheDefaultCaptionForNone) {
     EXPECT_EQ(boxes->Boxes()[0].caption, "Error");
     EXPECT_EQ(boxes->Boxes()[1].text, "Roland machine not found");
     EXPECT_EQ(boxes->Boxes()[1].caption, platform::kDefaultMessageBoxCaption);
-
-    // A service installed for a while, then the one before again.
-    {
-        auto inner = std::make_shared<ui::RecordingMessageBoxService>();
-        ui::ScopedMessageBoxService scoped(inner);
-        ui::MessageBox(nullptr, "inner");
-        EXPECT_EQ(inner->Boxes().size(), 1u);
-    }
-    ui::MessageBox(nullptr, "outer");
-    EXPECT_EQ(boxes->Boxes().size(), 3u);
 }
 
 TEST_F(MessageBoxTest, CodeBelowTheWindowsShowsThroughTheServiceFromAnyThread) {
