@@ -1,0 +1,68 @@
+#include "app/app_fixture.h"
+
+#include <stdlib.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <filesystem>
+
+#include "platform/profile_file.h"
+#include "platform/program_folder.h"
+
+AppTest::AppTest() {
+    char pattern[] = "/tmp/tarnwick-app-XXXXXX";
+    folder = std::string(mkdtemp(pattern)) + "/";
+    platform::SetProgramFolder(folder);
+}
+
+AppTest::~AppTest() {
+    platform::SetProgramFolder("");
+    std::filesystem::remove_all(folder);
+}
+
+void AppTest::UseDriver(Driver driver) {
+    const std::string target = folder + "RDUPSLT.DLL";
+    std::filesystem::remove(target);
+    if (driver == Driver::Simulated)
+        std::filesystem::create_symlink(TARNWICK_PROGRAM_DIR "/RDUPSLT.DLL", target);
+    if (driver == Driver::Recording)
+        std::filesystem::create_symlink(RECORDING_DRIVER_DIR "/RDUPSLT.DLL", target);
+}
+
+void AppTest::WriteConfig(const std::string& section, const std::string& key,
+                          const std::string& value) {
+    platform::WriteProfileString(section, key, value, folder + "Tarnwick.cfg");
+}
+
+std::string AppTest::ReadConfig(const std::string& section, const std::string& key) {
+    return platform::ReadProfileString(section, key, "<missing>", folder + "Tarnwick.cfg");
+}
+
+std::vector<std::string> AppTest::Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto& box : boxes->Boxes())
+        texts.push_back((box.caption + ": " + box.text).toStdString());
+    return texts;
+}
+
+bool AppTest::WaitUntil(const std::function<bool()>& condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > 10000) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void AppTest::Panel(const std::string& model, const std::string& command) {
+    QStringList arguments = {QString::fromStdString(command.substr(0, command.find(' '))),
+                             QString::fromStdString(model)};
+    for (const QString& word : QString::fromStdString(command).split(' ').mid(1)) arguments << word;
+    QProcess tool;
+    tool.start(TARNWICK_PROGRAM_DIR "/tarnwick-sim", arguments);
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+}

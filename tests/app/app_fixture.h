@@ -1,0 +1,40 @@
+#pragma once
+// The program's windows in a test: a program folder of its own (with the
+// simulated driver, the recording driver, or no driver), message boxes
+// recorded, and a simulated machine of its own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_environment.h"
+#include "ui/recording_message_box_service.h"
+
+enum class Driver { Simulated, Recording, None };
+
+class AppTest : public ::testing::Test {
+protected:
+    AppTest();
+    ~AppTest() override;
+
+    // Makes the program folder hold `driver` as RDUPSLT.DLL.
+    void UseDriver(Driver driver);
+    void WriteConfig(const std::string& section, const std::string& key, const std::string& value);
+    std::string ReadConfig(const std::string& section, const std::string& key);
+    // Texts of the recorded boxes, "caption: text".
+    std::vector<std::string> Boxes() const;
+    // Processes events until `condition` holds (at most ten seconds).
+    bool WaitUntil(const std::function<bool()>& condition);
+    // Sends a simulator command to the machine ("fault lose", "view on" ...).
+    void Panel(const std::string& model, const std::string& command);
+
+    simtest::ScopedSimDir sim{"200"};
+    std::string folder;
+    std::shared_ptr<ui::RecordingMessageBoxService> boxes =
+        std::make_shared<ui::RecordingMessageBoxService>();
+    ui::ScopedMessageBoxService installed{boxes};
+};
