@@ -4,7 +4,6 @@
 #include <QUrl>
 
 #include "app/program_icon.h"
-#include "app/template_control.h"
 #include "config/configuration.h"
 #include "platform/program_folder.h"
 #include "service/log_file.h"
@@ -19,14 +18,13 @@ ui::DialogTemplate AboutTemplate() {
     t.width = 235;
     t.height = 78;
     t.controls = {
-        TemplateControl(ui::IDC_STATIC, ControlKind::Static, "Tarnwick Version 1.0", 40, 10, 130,
-                        8),
-        TemplateControl(ui::IDC_STATIC, ControlKind::Static,
-                        "Control program for the Roland MDX-40 and JWX-10", 40, 24, 185, 8),
-        TemplateControl(ui::IDOK, ControlKind::DefaultButton, "OK", 178, 7, 50, 14),
-        TemplateControl(IDC_ACTIVATE_LOG, ControlKind::Button, "Activate Log", 10, 56, 60, 14),
-        TemplateControl(IDC_OPEN_CFG, ControlKind::Button, "Open CFG", 87, 56, 60, 14),
-        TemplateControl(IDC_CALIBRATION, ControlKind::Button, "Calibration", 164, 56, 60, 14),
+        ui::Row(ui::IDC_STATIC, ControlKind::Static, "Tarnwick Version 1.0", 40, 10, 130, 8),
+        ui::Row(ui::IDC_STATIC, ControlKind::Static,
+                "Control program for the Roland MDX-40 and JWX-10", 40, 24, 185, 8),
+        ui::Row(ui::IDOK, ControlKind::DefaultButton, "OK", 178, 7, 50, 14),
+        ui::Row(IDC_ACTIVATE_LOG, ControlKind::Button, "Activate Log", 10, 56, 60, 14),
+        ui::Row(IDC_OPEN_CFG, ControlKind::Button, "Open CFG", 87, 56, 60, 14),
+        ui::Row(IDC_CALIBRATION, ControlKind::Button, "Calibration", 164, 56, 60, 14),
     };
     return t;
 }

@@ -1,6 +1,5 @@
 #include "app/machine_type_dlg.h"
 
-#include "app/template_control.h"
 #include "config/machine_profile.h"
 
 namespace {
@@ -14,9 +13,9 @@ ui::DialogTemplate MachineTypeTemplate() {
     t.height = 60;
     t.flags = 0;  // no system menu, no close box: OK or Escape
     t.controls = {
-        TemplateControl(IDC_MACHINE_TYPE_LIST, ControlKind::ComboBox, "", 10, 12, 130, 60,
-                        ui::kEditable | ui::kSorted, true, {kModelJwx10, kModelMdx40}),
-        TemplateControl(ui::IDOK, ControlKind::DefaultButton, "OK", 50, 38, 50, 14),
+        ui::Row(IDC_MACHINE_TYPE_LIST, ControlKind::ComboBox, "", 10, 12, 130, 60,
+                ui::kEditable | ui::kSorted, true, {kModelJwx10, kModelMdx40}),
+        ui::Row(ui::IDOK, ControlKind::DefaultButton, "OK", 50, 38, 50, 14),
     };
     return t;
 }

@@ -1,7 +1,6 @@
 #include "app/main_window_template.h"
 
 #include "app/main_window_ids.h"
-#include "app/template_control.h"
 
 using ui::ControlKind;
 
@@ -14,7 +13,7 @@ ui::DialogTemplate MainWindowTemplate() {
     t.flags = ui::kSystemMenu | ui::kMinimizeBox;
     auto add = [&t](int id, ControlKind kind, const char* text, int x, int y, int w, int h,
                     bool visible = true, unsigned style = 0) {
-        t.controls.push_back(TemplateControl(id, kind, text, x, y, w, h, style, visible));
+        t.controls.push_back(ui::Row(id, kind, text, x, y, w, h, style, visible));
     };
     constexpr bool kHidden = false;
 
@@ -50,10 +49,10 @@ ui::DialogTemplate MainWindowTemplate() {
 
     // The older layout: created invisible, reached through the pages.
     add(IDC_SET_UP, ControlKind::Button, "Set Up", 0, 0, 40, 14, kHidden);
-    t.controls.push_back(TemplateControl(IDC_POSITION_LIST, ControlKind::ComboBox, "", 0, 0, 60, 80,
-                                         0, kHidden,
-                                         {"XY Origin", "Z Origin", "A Origin", "View Pos",
-                                          "Tool Pos 1", "Tool Pos 2", "Tool Pos 3", "Tool Pos 4"}));
+    t.controls.push_back(ui::Row(IDC_POSITION_LIST, ControlKind::ComboBox, "", 0, 0, 60, 80, 0,
+                                 kHidden,
+                                 {"XY Origin", "Z Origin", "A Origin", "View Pos", "Tool Pos 1",
+                                  "Tool Pos 2", "Tool Pos 3", "Tool Pos 4"}));
     add(IDC_MOVE, ControlKind::Button, "Move", 0, 0, 40, 14, kHidden);
     const char* axes[] = {"X", "Y", "Z", "A"};
     for (int i = 0; i < 4; ++i)
@@ -67,8 +66,8 @@ ui::DialogTemplate MainWindowTemplate() {
             i == 0 ? ui::kGroup : 0u);
     add(IDC_JOG_PLUS, ControlKind::Button, "+", 0, 0, 20, 14, kHidden);
     add(IDC_JOG_MINUS, ControlKind::Button, "-", 0, 0, 20, 14, kHidden);
-    t.controls.push_back(TemplateControl(IDC_JOG_SPEED_LIST, ControlKind::ComboBox, "", 0, 0, 60,
-                                         60, 0, kHidden, {"Fast", "Medium", "Slow", "Very Slow"}));
+    t.controls.push_back(ui::Row(IDC_JOG_SPEED_LIST, ControlKind::ComboBox, "", 0, 0, 60, 60, 0,
+                                 kHidden, {"Fast", "Medium", "Slow", "Very Slow"}));
     add(IDC_PROGRAM_PATH, ControlKind::Static, "", 0, 0, 60, 10, kHidden);
     add(IDC_OPEN, ControlKind::Button, "Open", 0, 0, 40, 14, kHidden);
     add(IDC_START, ControlKind::Button, "Start", 0, 0, 40, 14, kHidden);

@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QKeySequence>
+#include <QTabWidget>
 
 #include "app/about_dlg.h"
 #include "app/main_window_ids.h"
 #include "app/main_window_template.h"
 #include "app/program_icon.h"
 #include "config/configuration.h"
+#include "jobs/page_tab_ctrl.h"
 #include "pages/status_label.h"
 #include "platform/program_folder.h"
 #include "platform/system_clock.h"
@@ -64,6 +66,7 @@ CTarnwickDlg::~CTarnwickDlg() {
         if (!m_thread->Join(kThreadJoinMs)) (void)m_thread.release();
     }
     m_display.SetTarget(Window::Main, nullptr);
+    m_display.SetTarget(Window::RunPage, nullptr);
 }
 
 CStatusLabel& CTarnwickDlg::Label(int id) { return *Control<CStatusLabel>(id); }
@@ -143,7 +146,11 @@ void CTarnwickDlg::OnInitDialog() {
     m_state.EndCycle();
     m_state.jobState = kJobIdle;
     SetUpAppearance();
-    for (const char* tab : {"Run", "Jog", "Setup"}) AddString(IDC_TABS, tab);
+    m_pages =
+        new CPageTabCtrl(*Control<QTabWidget>(IDC_TABS),
+                         RunPageLinks{m_state, m_config, [this] { return RequestToolDetection(); },
+                                      [this](int index) { ShowSelectedFixture(index); }});
+    m_display.SetTarget(Window::RunPage, &m_pages->RunPage());
     UpdateData(false);
     m_thread->Resume();
 }
@@ -291,6 +298,11 @@ void CTarnwickDlg::OnFixture(int index) {
         RequestSetOrigin(m_state, origin.x, origin.y, origin.z, origin.a);
 }
 
+void CTarnwickDlg::ShowSelectedFixture(int index) {
+    m_selectedFixture = index;
+    SetCheck(IDC_FIXTURE1 + index, true);
+}
+
 void CTarnwickDlg::ReapplyFixture() {
     if (m_config.UseFixture() == 0) return;
     const int index = m_config.SelectedFixture();
@@ -309,12 +321,8 @@ void CTarnwickDlg::OnStop() {
 void CTarnwickDlg::OnOverrideReleased(int trackbarId, int labelId) {
     UpdateData(true);
     const int percent = Position(trackbarId);
-    if (trackbarId == IDC_FEED_TRACKBAR) {
-        m_state.feedOverride = percent;
-    } else {
-        m_state.spindleOverride = static_cast<std::uint16_t>(percent);
-    }
-    m_state.SetCycleCode(kOverrideCycle);
+    RequestOverride(m_state, trackbarId == IDC_FEED_TRACKBAR ? Override::Feed : Override::Spindle,
+                    percent);
     SetText(labelId, QString::number(percent));
     UpdateData(false);
 }

@@ -16,6 +16,7 @@
 class Configuration;
 class LogFile;
 class CStatusLabel;
+class CPageTabCtrl;
 
 class CTarnwickDlg : public ui::Dialog {
     Q_OBJECT
@@ -39,6 +40,9 @@ public:
     void OnStop();
     void OnUseFixtureOffsets();
     void OnFixture(int index);  // OnFixture1..OnFixture4 for 0..3
+    // Shows fixture `index` selected without applying it (the run page applies it).
+    void ShowSelectedFixture(int index);
+    CPageTabCtrl* Pages() { return m_pages; }
 
     CMachinePort& Port() { return m_port; }
     SharedState& State() { return m_state; }
@@ -75,6 +79,7 @@ private:
     SharedState m_state;
     WindowDisplay m_display;
     std::unique_ptr<CCommandThread> m_thread;
+    CPageTabCtrl* m_pages = nullptr;  // owned by the tab control
 
     // Members bound to the controls.
     int m_goAxis = 0;

@@ -73,3 +73,12 @@ bool RequestRun(SharedState& state, Configuration& config) {
     state.jobState.store(kJobRunning, std::memory_order_release);
     return true;
 }
+
+void RequestOverride(SharedState& state, Override which, int percent) {
+    if (which == Override::Feed) {
+        state.feedOverride = percent;
+    } else {
+        state.spindleOverride = static_cast<std::uint16_t>(percent);
+    }
+    state.SetCycleCode(kOverrideCycle);
+}

@@ -42,6 +42,9 @@ void RequestAuxLocation(SharedState& state, int location);
 // fixture offset 1 active in double-fixture mode). False when nothing starts:
 // an empty list, a run still going, or a first file that cannot be opened.
 bool RequestRun(SharedState& state, Configuration& config);
+// An override slider released: the new percentage, then the override cycle.
+enum class Override { Feed, Spindle };
+void RequestOverride(SharedState& state, Override which, int percent);
 // Stop: ends a scan (true when one ran, so the caller can say so), asks job
 // output to cancel, and requests the stop cycle.
 bool RequestStopCycle(SharedState& state);

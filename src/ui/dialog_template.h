@@ -3,6 +3,7 @@
 // texts and rectangles in dialog units, so that a layout reads like the
 // window's template rather than like widget code.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/dialog_ids.h"
@@ -64,6 +65,13 @@ enum DialogFlag : unsigned {
     kResizable = 1u << 2,  // otherwise the window keeps its template size
     kChild = 1u << 3,      // a page inside another window: no caption, no frame
 };
+
+// One control, written as a template row reads.
+inline ControlTemplate Row(int id, ControlKind kind, std::string text, int x, int y, int width,
+                           int height, unsigned style = 0, bool visible = true,
+                           std::vector<std::string> items = {}) {
+    return {id, kind, std::move(text), x, y, width, height, visible, true, style, std::move(items)};
+}
 
 struct DialogTemplate {
     int id = 0;

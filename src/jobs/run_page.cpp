@@ -1,0 +1,157 @@
+#include "jobs/run_page.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListWidget>
+
+#include "config/configuration.h"
+#include "jobs/preview_wnd.h"
+#include "jobs/run_page_ids.h"
+#include "service/requests.h"
+#include "service/run_list.h"
+#include "service/shared_state.h"
+#include "ui/trackbar.h"
+
+namespace {
+
+ui::DialogTemplate RunPageTemplate() {
+    using ui::ControlKind;
+    using ui::Row;
+    ui::DialogTemplate t;
+    t.id = IDD_RUN_PAGE;
+    t.width = 254;
+    t.height = 209;
+    t.flags = ui::kChild;
+    // Sized to sit in the main window's tab control beside the position display.
+    t.controls = {
+        Row(ui::IDC_STATIC, ControlKind::GroupBox, "File List", 4, 2, 104, 100),
+        Row(IDC_FILE_LIST, ControlKind::ListBox, "", 9, 12, 94, 66),
+        Row(IDC_RUN_ADD, ControlKind::Button, "Add", 9, 82, 28, 14),
+        Row(IDC_RUN_DELETE, ControlKind::Button, "Delete", 40, 82, 30, 14),
+        Row(IDC_RUN_RUN, ControlKind::Button, "Run", 73, 82, 30, 14),
+        Row(ui::IDC_STATIC, ControlKind::GroupBox, "Overrides", 4, 104, 104, 74),
+        Row(ui::IDC_STATIC, ControlKind::Static, "Feedrate %", 9, 114, 60, 8),
+        Row(IDC_RUN_FEED_TRACKBAR, ControlKind::Trackbar, "", 9, 123, 72, 16),
+        Row(IDC_RUN_FEED_LABEL, ControlKind::Static, "100", 84, 126, 20, 8, ui::kAlignRight),
+        Row(ui::IDC_STATIC, ControlKind::Static, "Spindle %", 9, 142, 60, 8),
+        Row(IDC_RUN_SPINDLE_TRACKBAR, ControlKind::Trackbar, "", 9, 151, 72, 16),
+        Row(IDC_RUN_SPINDLE_LABEL, ControlKind::Static, "100", 84, 154, 20, 8, ui::kAlignRight),
+        Row(IDC_RUN_TOOL_DETECTION, ControlKind::Button, "Run Tool Detection", 4, 184, 104, 16),
+        Row(ui::IDC_STATIC, ControlKind::GroupBox, "% Complete", 112, 2, 120, 40),
+        Row(IDC_PROGRESS, ControlKind::ProgressBar, "", 117, 13, 110, 10),
+        Row(ui::IDC_STATIC, ControlKind::Static, "0", 117, 26, 10, 8),
+        Row(IDC_PERCENT_TEXT, ControlKind::Static, "0", 148, 26, 48, 8, ui::kAlignCenter),
+        Row(ui::IDC_STATIC, ControlKind::Static, "100", 211, 26, 16, 8, ui::kAlignRight),
+        Row(ui::IDC_STATIC, ControlKind::Static, "Cut Time:", 113, 46, 36, 8),
+        Row(IDC_CUT_TIME, ControlKind::Static, "0.0 min.", 150, 46, 60, 8),
+        Row(IDC_PREVIEW, ControlKind::Custom, "", 112, 58, 120, 146),
+    };
+    return t;
+}
+
+CRunPage::FileChooser& Chooser() {
+    static CRunPage::FileChooser chooser;
+    return chooser;
+}
+
+std::string ChooseWithDialog(QWidget* parent) {
+    QFileDialog dialog(parent, QObject::tr("Open"), QString(), CRunPage::kFilter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(CRunPage::kDefaultExtension);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
+}
+
+QString CommandsTip(const std::string& path) {
+    const auto commands = RunList::CountCommands(path);
+    if (!commands) return QObject::tr("This file cannot be read: 0 commands.");
+    if (*commands == 0)
+        return QObject::tr("This file holds no commands (no ';'): nothing is sent.");
+    return QObject::tr("%1 commands").arg(*commands);
+}
+
+}  // namespace
+
+void CRunPage::SetFileChooser(FileChooser chooser) { Chooser() = std::move(chooser); }
+
+CRunPage::CRunPage(RunPageLinks links, QWidget* parent)
+    : ui::Dialog(RunPageTemplate(), parent), m_links(std::move(links)) {
+    m_preview = ReplaceControl<CPreviewWnd>(IDC_PREVIEW);
+    OnClicked(IDC_RUN_ADD, [this] { OnAdd(); });
+    OnClicked(IDC_RUN_DELETE, [this] { OnDelete(); });
+    OnClicked(IDC_RUN_RUN, [this] { OnRun(); });
+    OnClicked(IDC_RUN_TOOL_DETECTION, [this] { m_links.requestToolDetection(); });
+    OnTrackbarReleased(IDC_RUN_FEED_TRACKBAR,
+                       [this] { OnOverrideReleased(IDC_RUN_FEED_TRACKBAR, IDC_RUN_FEED_LABEL); });
+    OnTrackbarReleased(IDC_RUN_SPINDLE_TRACKBAR, [this] {
+        OnOverrideReleased(IDC_RUN_SPINDLE_TRACKBAR, IDC_RUN_SPINDLE_LABEL);
+    });
+}
+
+void CRunPage::OnInitDialog() {
+    Control<QListWidget>(IDC_FILE_LIST)->clear();
+    SharedState& state = m_links.state;
+    for (auto [trackbar, label, percent] :
+         {std::tuple{IDC_RUN_FEED_TRACKBAR, IDC_RUN_FEED_LABEL, state.feedOverride.load()},
+          std::tuple{IDC_RUN_SPINDLE_TRACKBAR, IDC_RUN_SPINDLE_LABEL,
+                     int(state.spindleOverride.load())}}) {
+        auto* slider = Control<ui::Trackbar>(trackbar);
+        slider->setRange(0, 200);
+        slider->setTickPosition(QSlider::TicksBothSides);
+        slider->setTickInterval(10);
+        SetPosition(trackbar, percent);
+        SetText(label, "100");
+    }
+    state.SetCycleCode(kOverrideCycle);
+    SetText(IDC_CUT_TIME, "0.0 min.");
+    ui::Dialog::OnInitDialog();
+}
+
+void CRunPage::AddListEntry(const std::string& path) {
+    auto* list = Control<QListWidget>(IDC_FILE_LIST);
+    auto* item = new QListWidgetItem(QFileInfo(QString::fromStdString(path)).fileName());
+    item->setToolTip(CommandsTip(path));
+    list->addItem(item);
+}
+
+void CRunPage::OnAdd() {
+    const std::string path = Chooser() ? Chooser()(this) : ChooseWithDialog(this);
+    if (path.empty()) {
+        UpdateData(false);
+        return;
+    }
+    if (!m_links.state.runList.Add(path)) {
+        MessageBox(RunList::kFullText, "Error");
+        return;
+    }
+    AddListEntry(path);
+    UpdateData(false);
+}
+
+void CRunPage::OnDelete() {
+    auto* list = Control<QListWidget>(IDC_FILE_LIST);
+    if (list->count() == 0) return;
+    int index = list->currentRow();
+    if (index < 0 || !list->item(index)->isSelected()) index = list->count() - 1;
+    delete list->takeItem(index);
+    m_links.state.runList.Delete(index);
+}
+
+void CRunPage::OnRun() {
+    if (Control<QListWidget>(IDC_FILE_LIST)->count() == 0) return;
+    const bool doubleFixture = m_links.config.Profile().useDoubleFixture == 1;
+    if (RequestRun(m_links.state, m_links.config) || doubleFixture) {
+        if (doubleFixture) m_links.showSelectedFixture(0);
+    }
+}
+
+void CRunPage::OnOverrideReleased(int trackbarId, int labelId) {
+    UpdateData(true);
+    const int percent = Position(trackbarId);
+    RequestOverride(m_links.state,
+                    trackbarId == IDC_RUN_FEED_TRACKBAR ? Override::Feed : Override::Spindle,
+                    percent);
+    SetText(labelId, QString::number(percent));
+    UpdateData(false);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// CRunPage: the run list of job files, Run, the overrides, tool detection,
+// and the progress the command thread reports.
+#include <functional>
+#include <string>
+
+#include "ui/dialog.h"
+
+class Configuration;
+class SharedState;
+class CPreviewWnd;
+
+// What the run page needs of the main window.
+struct RunPageLinks {
+    SharedState& state;
+    Configuration& config;
+    // The main window's tool detection request (with its refusal box).
+    std::function<bool()> requestToolDetection;
+    // Shows fixture `index` as selected on the main window.
+    std::function<void(int index)> showSelectedFixture;
+};
+
+class CRunPage : public ui::Dialog {
+    Q_OBJECT
+public:
+    explicit CRunPage(RunPageLinks links, QWidget* parent = nullptr);
+
+    // The open-file dialog; tests replace it. Returns the chosen path, or
+    // empty when the operator cancels.
+    using FileChooser = std::function<std::string(QWidget* parent)>;
+    static void SetFileChooser(FileChooser chooser);
+
+    void OnAdd();
+    void OnDelete();
+    void OnRun();
+    CPreviewWnd* Preview() const { return m_preview; }
+
+    static constexpr const char* kFilter =
+        "PRN File (*.prn);;NC File (*.tap *.nc);;Text File (*.txt);;All Files (*)";
+    static constexpr const char* kDefaultExtension = "prn";
+
+protected:
+    void OnInitDialog() override;
+
+private:
+    void AddListEntry(const std::string& path);
+    void OnOverrideReleased(int trackbarId, int labelId);
+
+    RunPageLinks m_links;
+    CPreviewWnd* m_preview = nullptr;
+};
