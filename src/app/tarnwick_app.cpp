@@ -2,6 +2,7 @@
 
 #include "app/machine_type_dlg.h"
 #include "app/tarnwick_dlg.h"
+#include "platform/profile_file.h"
 #include "platform/program_folder.h"
 #include "ui/platform_message_box_route.h"
 
@@ -11,10 +12,17 @@ CTarnwickApp::~CTarnwickApp() = default;
 
 void CTarnwickApp::ChooseMachineType() {
     m_config.SetFirstRun(false);
-    if (Configuration::ReadMachineType(platform::ProgramFolder()) != -1) return;
     int machineType = 0;  // what Escape leaves
-    CMachineTypeDlg dialog(machineType);
-    dialog.RunModal();
+    const std::string stored =
+        platform::ReadProfileString("MACHINEINFO", "MACHINETYPE", "", m_config.Path());
+    if (presetMachineType && (stored.empty() || stored == "-1")) {
+        machineType = *presetMachineType;
+    } else if (Configuration::ReadMachineType(platform::ProgramFolder()) == -1) {
+        CMachineTypeDlg dialog(machineType);
+        dialog.RunModal();
+    } else {
+        return;
+    }
     m_config.SetFirstRun(true);
     m_config.SetMachineType(machineType);
     m_config.WriteMachineProfile(machineType);

@@ -3,6 +3,7 @@
 // on a fresh installation, then runs the main window modally until it closes.
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "config/configuration.h"
 #include "service/log_file.h"
@@ -23,6 +24,9 @@ public:
     CTarnwickDlg* MainWindow() { return m_mainWindow.get(); }
     // Called with the main window once it is constructed, before it runs.
     std::function<void(CTarnwickDlg&)> onMainWindowCreated;
+    // Answers the machine type question of a fresh installation in advance
+    // (a configuration without a machine type, or with -1).
+    std::optional<int> presetMachineType;
 
 private:
     void ChooseMachineType();

@@ -115,6 +115,12 @@ void CRunPage::AddListEntry(const std::string& path) {
     list->addItem(item);
 }
 
+void CRunPage::ShowRunList() {
+    Control<QListWidget>(IDC_FILE_LIST)->clear();
+    const RunList& runList = m_links.state.runList;
+    for (int i = 0; i < runList.Count(); ++i) AddListEntry(runList.Path(i));
+}
+
 void CRunPage::OnAdd() {
     const std::string path = Chooser() ? Chooser()(this) : ChooseWithDialog(this);
     if (path.empty()) {

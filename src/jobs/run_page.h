@@ -33,6 +33,8 @@ public:
     void OnAdd();
     void OnDelete();
     void OnRun();
+    // Lists the run list as it stands (files added other than by Add).
+    void ShowRunList();
     CPreviewWnd* Preview() const { return m_preview; }
 
     static constexpr const char* kFilter =

@@ -1,0 +1,117 @@
+#include "app/batch_run.h"
+
+#include <QAbstractButton>
+#include <QFileInfo>
+
+#include "app/tarnwick_dlg.h"
+#include "config/configuration.h"
+#include "jobs/page_tab_ctrl.h"
+#include "service/machine_status.h"
+#include "service/shared_state.h"
+#include "service/text_format.h"
+#include "service/units.h"
+#include "ui/dialog_ids.h"
+
+namespace {
+// Polls with the machine idle and nothing left to send before the job counts
+// as finished: the machine may take a moment to take up freshly spooled data.
+constexpr int kIdlePollsToFinish = 5;
+}  // namespace
+
+BatchRun::BatchRun(CTarnwickDlg& window, BatchOptions options, BatchOutcome& outcome,
+                   std::FILE* out)
+    : QObject(&window),
+      m_window(window),
+      m_options(std::move(options)),
+      m_out(out),
+      m_outcome(outcome) {
+    m_timer.setInterval(kPollMs);
+    connect(&m_timer, &QTimer::timeout, this, &BatchRun::Poll);
+    // After the window's initialisation, inside its modal run.
+    QTimer::singleShot(0, this, &BatchRun::Start);
+}
+
+void BatchRun::Start() {
+    CPageTabCtrl* pages = m_window.Pages();
+    if (!pages) return;  // the window ended while starting (no machine)
+    RunList& runList = m_window.State().runList;
+    for (const std::string& file : m_options.files) {
+        if (!QFileInfo(QString::fromStdString(file)).isReadable() || !runList.Add(file)) {
+            std::fprintf(m_out, "%s: cannot be added to the run list\n", file.c_str());
+            return Finish(BatchOutcome::Refused);
+        }
+    }
+    // The page shows what was added, as if the operator had picked the files.
+    pages->RunPage().ShowRunList();
+    if (m_options.run) {
+        pages->RunPage().OnRun();
+        if (m_window.State().jobState.load() != kJobRunning) {
+            std::fprintf(m_out, "Run did not start\n");
+            return Finish(BatchOutcome::Refused);
+        }
+        m_running = true;
+    }
+    m_timer.start();
+}
+
+void BatchRun::Poll() {
+    SharedState& state = m_window.State();
+    m_sinceProgressMs += kPollMs;
+    if (state.jobState.load() == kJobCancel) m_outcome = BatchOutcome::Stopped;
+    if (m_sinceProgressMs >= kProgressEveryMs) {
+        m_sinceProgressMs = 0;
+        PrintProgress();
+    }
+    if (!m_running) return;
+    const bool idle = state.jobState.load() == kJobIdle && state.lastStatus.load() == kStatusIdle;
+    m_idlePolls = idle ? m_idlePolls + 1 : 0;
+    if (m_idlePolls >= kIdlePollsToFinish) {
+        m_running = false;
+        // The loop reads the count only while the machine runs job data; the
+        // last commands finished after its last read.
+        std::uint32_t done = 0;
+        if (m_window.Port().ReadCommandsDone(done)) state.commandsDone = done;
+        PrintProgress();
+        Finish(m_outcome);
+    }
+}
+
+void BatchRun::PrintProgress() {
+    SharedState& state = m_window.State();
+    const RunList& runList = state.runList;
+    const int index = std::min(runList.CurrentIndex(), runList.Count() - 1);
+    const std::string file =
+        index >= 0 ? QFileInfo(QString::fromStdString(runList.Path(index))).fileName().toStdString()
+                   : std::string("-");
+    const std::uint32_t total = runList.CommandCount();
+    const double percent = total > 0 ? 100.0 * state.commandsDone.load() / total : 0.0;
+    const MachinePosition p = state.lastPosition.Get();
+    const ActiveOffsets& o = state.activeOffsets;
+    const double z = o.z.load() != 0.0 ? o.z.load() : m_window.Config().ToolOffsetValue();
+    const std::string line =
+        FormatText("%s, %.1f%%, %.1f min., X %.2f Y %.2f Z %.2f A %.2f", file.c_str(), percent,
+                   state.elapsedSeconds.load() / 60.0, p.x * 0.01 - o.x.load(),
+                   p.y * 0.01 - o.y.load(), p.z * 0.01 - z, p.a * 0.01 - o.a.load());
+    if (line == m_lastLine) return;
+    m_lastLine = line;
+    std::fprintf(m_out, "%s\n", line.c_str());
+    std::fflush(m_out);
+}
+
+void BatchRun::Finish(BatchOutcome outcome) {
+    m_outcome = outcome;
+    m_timer.stop();
+    if (!m_options.screenshot.empty()) {
+        if (!m_window.grab().save(QString::fromStdString(m_options.screenshot)))
+            std::fprintf(m_out, "%s: the screenshot cannot be saved\n",
+                         m_options.screenshot.c_str());
+    }
+    if (m_options.quitWhenDone) m_window.Control<QAbstractButton>(ui::IDOK)->click();
+}
+
+int BatchExitCode(BatchOutcome outcome, int windowResult) {
+    // A window ended by the program itself: the machine was not found or was lost.
+    if (windowResult == -1 && outcome == BatchOutcome::Finished)
+        outcome = BatchOutcome::MachineLost;
+    return static_cast<int>(outcome);
+}

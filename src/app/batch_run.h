@@ -1,0 +1,57 @@
+#pragma once
+// Running jobs without clicking, for operators' scripts and machines without
+// a screen: add files to the run list, press Run, print progress lines, save a
+// screenshot and close the window when the job has finished.
+#include <QObject>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class CTarnwickDlg;
+
+struct BatchOptions {
+    std::vector<std::string> files;  // added to the run list, in order
+    bool run = false;                // press Run once the window is up
+    bool quitWhenDone = false;       // close the window when the job has finished
+    std::string screenshot;          // PNG of the window, saved when the job ends
+    bool Active() const { return !files.empty() || run || quitWhenDone || !screenshot.empty(); }
+};
+
+// How a scripted run ended; the program's exit code.
+enum class BatchOutcome : int {
+    Finished = 0,     // every file ran to the end (or nothing was asked to run)
+    Refused = 2,      // a file could not be added, or Run did not start
+    MachineLost = 3,  // the machine stopped answering
+    Stopped = 4,      // the operator pressed Stop
+};
+
+class BatchRun : public QObject {
+    Q_OBJECT
+public:
+    // `outcome` outlives the window and this object and receives how the run went.
+    BatchRun(CTarnwickDlg& window, BatchOptions options, BatchOutcome& outcome,
+             std::FILE* out = stdout);
+
+    static constexpr int kPollMs = 100;
+    static constexpr int kProgressEveryMs = 1000;
+
+private:
+    void Start();
+    void Poll();
+    void PrintProgress();
+    void Finish(BatchOutcome outcome);
+
+    CTarnwickDlg& m_window;
+    BatchOptions m_options;
+    std::FILE* m_out;
+    QTimer m_timer;
+    BatchOutcome& m_outcome;
+    bool m_running = false;
+    int m_idlePolls = 0;
+    int m_sinceProgressMs = 0;
+    std::string m_lastLine;
+};
+
+// The program's exit code for a scripted run whose window closed with `windowResult`.
+int BatchExitCode(BatchOutcome outcome, int windowResult);
