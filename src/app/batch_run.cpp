@@ -11,6 +11,7 @@
 #include "service/text_format.h"
 #include "service/units.h"
 #include "ui/dialog_ids.h"
+#include "ui/message_box_service.h"
 
 namespace {
 // Polls with the machine idle and nothing left to send before the job counts
@@ -114,4 +115,25 @@ int BatchExitCode(BatchOutcome outcome, int windowResult) {
     if (windowResult == -1 && outcome == BatchOutcome::Finished)
         outcome = BatchOutcome::MachineLost;
     return static_cast<int>(outcome);
+}
+
+namespace {
+
+class ConsoleMessageBoxService : public ui::MessageBoxService {
+public:
+    explicit ConsoleMessageBoxService(std::FILE* out) : m_out(out) {}
+    int Show(QWidget*, const QString& text, const QString& caption) override {
+        std::fprintf(m_out, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+        std::fflush(m_out);
+        return ui::IDOK;
+    }
+
+private:
+    std::FILE* m_out;
+};
+
+}  // namespace
+
+std::shared_ptr<ui::MessageBoxService> ConsoleMessageBoxes(std::FILE* out) {
+    return std::make_shared<ConsoleMessageBoxService>(out);
 }

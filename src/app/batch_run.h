@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,3 +56,10 @@ private:
 
 // The program's exit code for a scripted run whose window closed with `windowResult`.
 int BatchExitCode(BatchOutcome outcome, int windowResult);
+
+namespace ui {
+class MessageBoxService;
+}
+// Message boxes of an unattended run: printed as "caption: text" and answered
+// at once, so that nothing waits for an operator who is not there.
+std::shared_ptr<ui::MessageBoxService> ConsoleMessageBoxes(std::FILE* out = stdout);

@@ -5,6 +5,7 @@
 
 #include "app/batch_run.h"
 #include "app/tarnwick_app.h"
+#include "ui/message_box_service.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     CTarnwickApp app;
     if (parser.isSet(machineType)) app.presetMachineType = parser.value(machineType).toInt();
     BatchOutcome outcome = BatchOutcome::Finished;
+    // A run that closes by itself must not stop at a message box.
+    if (options.quitWhenDone) ui::SetMessageBoxService(ConsoleMessageBoxes());
     if (options.Active()) {
         // Owned by the window, which deletes it when it closes.
         app.onMainWindowCreated = [&](CTarnwickDlg& window) {

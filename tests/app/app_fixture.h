@@ -4,6 +4,7 @@
 // recorded, and a simulated machine of its own.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QString>
 #include <functional>
@@ -11,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "app/tarnwick_dlg.h"
+#include "config/configuration.h"
+#include "pages/status_label.h"
+#include "service/log_file.h"
 #include "sim/sim_environment.h"
 #include "ui/recording_message_box_service.h"
 
@@ -37,4 +42,28 @@ protected:
     std::shared_ptr<ui::RecordingMessageBoxService> boxes =
         std::make_shared<ui::RecordingMessageBoxService>();
     ui::ScopedMessageBoxService installed{boxes};
+};
+
+// The main window built and initialised as start-up does, without a modal loop.
+class MainWindowTest : public AppTest {
+protected:
+    // Builds and initialises the main window as start-up does, without a modal loop.
+    void Start() {
+        config = std::make_unique<Configuration>(folder);
+        window = std::make_unique<CTarnwickDlg>(*config, log);
+        window->InitDialog();
+        window->show();
+    }
+    void TearDown() override {
+        if (window) {
+            window->hide();
+            window->OnDestroy();
+        }
+    }
+    QString Shown(int id) { return window->Control<CStatusLabel>(id)->Text(); }
+    void Click(int id) { window->Control<QAbstractButton>(id)->click(); }
+
+    LogFile log;
+    std::unique_ptr<Configuration> config;
+    std::unique_ptr<CTarnwickDlg> window;
 };

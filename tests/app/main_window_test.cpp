@@ -19,29 +19,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class MainWindowTest : public AppTest {
-protected:
-    // Builds and initialises the main window as start-up does, without a modal loop.
-    void Start() {
-        config = std::make_unique<Configuration>(folder);
-        window = std::make_unique<CTarnwickDlg>(*config, log);
-        window->InitDialog();
-        window->show();
-    }
-    void TearDown() override {
-        if (window) {
-            window->hide();
-            window->OnDestroy();
-        }
-    }
-    QString Shown(int id) { return window->Control<CStatusLabel>(id)->Text(); }
-    void Click(int id) { window->Control<QAbstractButton>(id)->click(); }
-
-    LogFile log;
-    std::unique_ptr<Configuration> config;
-    std::unique_ptr<CTarnwickDlg> window;
-};
-
 TEST_F(MainWindowTest, StartUpSendsOriginAndOverridesBeforeTheThreadPolls) {
     UseDriver(Driver::Recording);
     RecordingDriver* driver = LoadRecordingDriver();

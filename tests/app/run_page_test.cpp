@@ -1,0 +1,134 @@
+// The run page: the run list as the operator edits it, a real job run from
+// the page, Stop, and the overrides on release.
+#include "jobs/run_page.h"
+
+#include <gmock/gmock.h>
+
+#include <QListWidget>
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+
+#include "app/app_fixture.h"
+#include "app/main_window_ids.h"
+#include "jobs/page_tab_ctrl.h"
+#include "jobs/run_page_ids.h"
+#include "ui/trackbar.h"
+
+namespace {
+
+std::string JobFile(const char* name) { return std::string(TARNWICK_JOBS_DIR) + "/" + name; }
+
+class RunPageTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        UseDriver(Driver::Simulated);
+        Start();
+        page = &window->Pages()->RunPage();
+    }
+    void TearDown() override {
+        CRunPage::SetFileChooser({});
+        MainWindowTest::TearDown();
+    }
+    void Add(const std::string& path) {
+        CRunPage::SetFileChooser([path](QWidget*) { return path; });
+        page->Control<QAbstractButton>(IDC_RUN_ADD)->click();
+    }
+    QListWidget& List() { return *page->Control<QListWidget>(IDC_FILE_LIST); }
+    std::string Write(const std::string& name, const std::string& contents) {
+        std::ofstream(folder + name) << contents;
+        return folder + name;
+    }
+    std::string MachineStatus() {
+        QProcess tool;
+        tool.start(TARNWICK_PROGRAM_DIR "/tarnwick-sim", {"status", "Roland JWX-10"});
+        tool.waitForFinished(10000);
+        return tool.readAllStandardOutput().toStdString();
+    }
+
+    CRunPage* page = nullptr;
+};
+
+TEST_F(RunPageTest, AddAndDeleteKeepListAndCommandCountTogether) {
+    const std::string three = Write("three.prn", "A;B;C;\n");
+    Add(three);
+    Add(three);
+    ASSERT_EQ(List().count(), 2);
+    EXPECT_EQ(List().item(1)->text(), "three.prn");
+    EXPECT_EQ(List().item(0)->toolTip(), "3 commands");
+    RunList& runList = window->State().runList;
+    EXPECT_EQ(runList.CommandCount(), 6u);
+
+    Add(Write("drill.nc", "G0 X1\n"));
+    EXPECT_THAT(List().item(2)->toolTip().toStdString(), ::testing::HasSubstr("no commands"));
+    const std::string gone = Write("gone.prn", "A;B;");
+    std::filesystem::remove(gone);
+    Add(gone);  // listed, 0 commands
+    EXPECT_EQ(List().count(), 4);
+    EXPECT_EQ(runList.CommandCount(), 6u);
+
+    // Delete with nothing selected takes the last; with a selection, that one.
+    List().clearSelection();
+    page->OnDelete();
+    EXPECT_EQ(List().count(), 3);
+    List().setCurrentRow(0);
+    page->OnDelete();
+    EXPECT_EQ(runList.CommandCount(), 3u);
+    EXPECT_EQ(runList.Count(), 2);
+    EXPECT_EQ(runList.Path(1), folder + "drill.nc");
+
+    // Cancelling the file dialog adds nothing; a 21st file is refused with a message.
+    Add("");
+    EXPECT_EQ(List().count(), 2);
+    while (runList.Count() < RunList::kMaxFiles) Add(three);
+    Add(three);
+    EXPECT_EQ(List().count(), RunList::kMaxFiles);
+    EXPECT_THAT(Boxes().back(), ::testing::HasSubstr("20 files"));
+}
+
+TEST_F(RunPageTest, RunWithAnEmptyListDoesNothing) {
+    page->OnRun();
+    EXPECT_EQ(window->State().jobState.load(), kJobIdle);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RunPageTest, ARealJobRunsFromThePageToTheEnd) {
+    if (!std::filesystem::exists(JobFile("pcb_outline.rml"))) GTEST_SKIP() << "no shared job files";
+    Add(JobFile("pcb_outline.rml"));
+    page->Control<QAbstractButton>(IDC_RUN_RUN)->click();
+    SharedState& state = window->State();
+    ASSERT_EQ(state.jobState.load(), kJobRunning);
+    EXPECT_TRUE(WaitUntil([&] { return page->Text(IDC_PERCENT_TEXT) != "0"; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return state.jobState.load() == kJobIdle && state.commandsDone.load() >= 40 &&
+               state.lastStatus.load() == 2;
+    }));
+    EXPECT_NE(page->Text(IDC_CUT_TIME), "");
+    EXPECT_THAT(MachineStatus(), ::testing::HasSubstr("commands done:    43"));
+}
+
+TEST_F(RunPageTest, StopMidJobEndsIt) {
+    if (!std::filesystem::exists(JobFile("pcb_traces.rml"))) GTEST_SKIP() << "no shared job files";
+    Add(JobFile("pcb_traces.rml"));
+    page->OnRun();
+    SharedState& state = window->State();
+    ASSERT_TRUE(WaitUntil([&] { return state.commandsDone.load() > 50; }));
+    Click(IDC_STOP);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }));
+    EXPECT_LT(state.commandsDone.load(), 2060u);
+    EXPECT_THAT(MachineStatus(), ::testing::Not(::testing::HasSubstr("commands done:    2060")));
+}
+
+TEST_F(RunPageTest, OverridesActOnlyWhenReleased) {
+    auto* feed = page->Control<ui::Trackbar>(IDC_RUN_FEED_TRACKBAR);
+    ASSERT_TRUE(WaitUntil([&] { return window->State().cycleCode.load() == kNoCycle; }));
+    feed->setValue(150);
+    EXPECT_EQ(window->State().feedOverride.load(), 100);
+    emit feed->Released();
+    EXPECT_EQ(page->Text(IDC_RUN_FEED_LABEL), "150");
+    EXPECT_TRUE(WaitUntil(
+        [&] { return MachineStatus().find("feed override:    150 %") != std::string::npos; }));
+}
+
+}  // namespace
