@@ -131,6 +131,16 @@ float JobSize(const PreviewBox& j) {
                      std::abs(float(j.ymax)), std::abs(float(j.zmin)), std::abs(float(j.zmax))});
 }
 
+// Whether the context runs the fixed-function pipeline the panel draws with.
+bool IsUsable(const QOpenGLContext* context) {
+    if (g_simulation != PreviewGlSimulation::Off || !context || !context->isValid() ||
+        context->isOpenGLES())
+        return false;
+    const QSurfaceFormat format = context->format();
+    // A core profile has no display lists, lights or matrix stack.
+    return format.profile() != QSurfaceFormat::CoreProfile && format.version() >= std::pair(1, 1);
+}
+
 bool IsUnset(double v) { return std::abs(v - kUnsetCoordinate) < kUnsetTolerance; }
 
 }  // namespace
@@ -167,15 +177,6 @@ QSurfaceFormat CPreviewWnd::RequestedFormat() {
     format.setStencilBufferSize(8);
     // No accumulation buffer can be asked for here; nothing draws into one.
     return format;
-}
-
-bool CPreviewWnd::IsUsable(const QOpenGLContext* context) {
-    if (g_simulation != PreviewGlSimulation::Off || !context || !context->isValid() ||
-        context->isOpenGLES())
-        return false;
-    const QSurfaceFormat format = context->format();
-    // A core profile has no display lists, lights or matrix stack.
-    return format.profile() != QSurfaceFormat::CoreProfile && format.version() >= std::pair(1, 1);
 }
 
 void CPreviewWnd::SimulateForTesting(PreviewGlSimulation simulation) { g_simulation = simulation; }

@@ -15,8 +15,6 @@
 #include <QSurfaceFormat>
 #include <array>
 
-class QOpenGLContext;
-
 // An axis-aligned box in model or view units.
 struct PreviewBox {
     double xmin = 0, xmax = 0, ymin = 0, ymax = 0, zmin = 0, zmax = 0;
@@ -63,8 +61,6 @@ public:
     // Double-buffered RGBA, 8 bits per colour, no alpha, 32-bit depth, 8-bit
     // stencil, in a profile that keeps the fixed-function calls.
     static QSurfaceFormat RequestedFormat();
-    // Whether `context` can run the fixed-function pipeline the panel draws with.
-    static bool IsUsable(const QOpenGLContext* context);
 
     // The records of all views fitted to `jobBox` for a viewport of `viewport`.
     static std::array<PreviewView, kViewCount> FitViews(const PreviewBox& jobBox, QSizeF viewport);

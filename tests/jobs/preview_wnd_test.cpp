@@ -66,18 +66,6 @@ TEST(PreviewFit, EveryViewHoldsTheWidenedJobBoxAtThePanelsAspect) {
     }
 }
 
-TEST(PreviewFit, TopViewOfTheDefaultCubeIsWidenedAlongY) {
-    const PreviewBox fit =
-        CPreviewWnd::FitViews(CPreviewWnd::kDefaultJobBox, CPreviewWnd::kPanelSize)[0].fit;
-    const double y = 1.02 * 290.0 / 275.0;
-    EXPECT_NEAR(fit.xmin, -1.02, 1e-12);
-    EXPECT_NEAR(fit.xmax, 1.02, 1e-12);
-    EXPECT_NEAR(fit.ymin, -y, 1e-12);
-    EXPECT_NEAR(fit.ymax, y, 1e-12);
-    EXPECT_NEAR(fit.zmin, -1.02, 1e-12);
-    EXPECT_NEAR(fit.zmax, 1.02, 1e-12);
-}
-
 TEST(PreviewFit, ProjectionLooksDownAtTheWindowCentreFromAboveTheLargestExtent) {
     const PreviewBox window{1, 5, -2, 0, -3, 4};
     // Largest of the extents (10, 4, 5) and the bounds' sizes: the extent of x.
@@ -168,7 +156,8 @@ TEST(PreviewRender, WhiteBackgroundAndAxesInPureGreenRedBlue) {
     const QImage frame = panel.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
     const QString path = QString::fromStdString(::testing::TempDir()) + "preview.png";
     ASSERT_TRUE(frame.save(path));
-    std::cout << "preview frame: " << path.toStdString() << "\n";
+    std::cout << "preview frame: " << path.toStdString() << ", depth bits " << panel.DepthBits()
+              << "\n";
 
     const QSurfaceFormat format = panel.context()->format();
     ASSERT_TRUE(panel.IsRendering())
