@@ -2,6 +2,7 @@
 
 #include <GL/glu.h>
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMatrix4x4>
 #include <QOpenGLContext>
@@ -146,12 +147,7 @@ bool IsUnset(double v) { return std::abs(v - kUnsetCoordinate) < kUnsetTolerance
 }  // namespace
 
 CPreviewWnd::CPreviewWnd(QWidget* parent) : QOpenGLWidget(PlatformHasOpenGl() ? parent : nullptr) {
-    if (parent && !parentWidget()) {
-        // Without OpenGL a window that holds a GL widget, even a hidden one,
-        // cannot be drawn at all; so the panel keeps out of the page, goes
-        // with it, and never shows.
-        connect(parent, &QObject::destroyed, this, [this] { delete this; });
-    }
+    if (parent && !parentWidget()) StayOutOf(parent);
     setFormat(RequestedFormat());
     resize(kPanelSize);
     Refit();
@@ -180,6 +176,23 @@ QSurfaceFormat CPreviewWnd::RequestedFormat() {
 }
 
 void CPreviewWnd::SimulateForTesting(PreviewGlSimulation simulation) { g_simulation = simulation; }
+
+bool CPreviewWnd::event(QEvent* event) {
+    QWidget* owner = parentWidget();
+    if (event->type() != QEvent::ParentChange || !owner || PlatformHasOpenGl())
+        return QOpenGLWidget::event(event);
+    setParent(nullptr);
+    StayOutOf(owner);
+    return true;
+}
+
+void CPreviewWnd::StayOutOf(QWidget* owner) {
+    // Without OpenGL a window that holds a GL widget, even a hidden one,
+    // cannot be drawn at all; so the panel keeps out of the page, goes with
+    // it, and never shows.
+    disconnect(m_ownerGone);
+    m_ownerGone = connect(owner, &QObject::destroyed, this, [this] { delete this; });
+}
 
 void CPreviewWnd::setVisible(bool visible) {
     // Without OpenGL the page's background stays in the panel's place.

@@ -5,9 +5,9 @@
 // current view record. The operator cannot rotate, zoom or pan it.
 //
 // Rendering is OpenGL 1.1 fixed function with GLU (display lists, lights,
-// gluLookAt). Where the platform has no OpenGL the panel never shows and is
-// kept out of its parent (it is still deleted with it), since a window holding
-// a GL widget could not be drawn there; where the context lacks the
+// gluLookAt). Where the platform has no OpenGL the panel never shows and keeps
+// out of any parent it is given (it is still deleted with it), since a window
+// holding a GL widget could not be drawn there; where the context lacks the
 // fixed-function pipeline the panel shows plain white. No GL call of ours is
 // made without a current, valid context.
 #include <QOpenGLWidget>
@@ -86,6 +86,7 @@ public:
     void setVisible(bool visible) override;
 
 protected:
+    bool event(QEvent* event) override;
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
@@ -96,6 +97,7 @@ private:
     void BuildAxesList();
     void Draw() const;
     void ReleaseGl();
+    void StayOutOf(QWidget* owner);
 
     PreviewBox m_jobBox = kDefaultJobBox;
     PreviewViewState m_viewState;
@@ -104,4 +106,5 @@ private:
     PreviewProjection m_projection;
     unsigned m_axesList = 0;  // display list name; 0 while not rendering
     int m_depthBits = 0;
+    QMetaObject::Connection m_ownerGone;  // deletes a panel kept out of its page
 };

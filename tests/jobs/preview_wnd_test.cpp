@@ -202,21 +202,34 @@ struct Page {
         widget.resize(520, 320);
         widget.setStyleSheet("background: rgb(10, 20, 30)");
         panel->move(225, 10);
-        widget.show();
     }
     QWidget widget;
     CPreviewWnd* panel = new CPreviewWnd(&widget);
 };
 
+// Made parentless and then moved in, as the dialog layer places its controls.
+CPreviewWnd* MoveIn(QWidget& page) {
+    auto* panel = new CPreviewWnd;
+    panel->setParent(&page);
+    panel->move(225, 10);
+    panel->show();
+    return panel;
+}
+
 // On a platform without OpenGL this is the real thing.
-TEST_F(PreviewWithout, OpenGlThePanelNeverShowsAndThePageDrawsAroundIt) {
+TEST_F(PreviewWithout, OpenGlNoPanelShowsAndThePageDrawsAroundThem) {
     CPreviewWnd::SimulateForTesting(PreviewGlSimulation::NoOpenGl);
     Page page;
+    CPreviewWnd* before = MoveIn(page.widget);
+    page.widget.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page.widget));
-    page.panel->show();
-    EXPECT_FALSE(page.panel->isVisible());
-    EXPECT_FALSE(page.panel->IsRendering());
+    CPreviewWnd* after = MoveIn(page.widget);
+    page.widget.repaint();
 
+    for (CPreviewWnd* panel : {page.panel, before, after}) {
+        EXPECT_FALSE(panel->isVisible());
+        EXPECT_FALSE(panel->IsRendering());
+    }
     const QImage shot = page.widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(shot.pixel(5, 5), qRgb(10, 20, 30));
     EXPECT_EQ(shot.pixel(page.panel->geometry().center()), qRgb(10, 20, 30));
@@ -225,6 +238,7 @@ TEST_F(PreviewWithout, OpenGlThePanelNeverShowsAndThePageDrawsAroundIt) {
 TEST_F(PreviewWithout, FixedFunctionThePanelStaysPlainWhite) {
     CPreviewWnd::SimulateForTesting(PreviewGlSimulation::NoFixedFunction);
     Page page;
+    page.widget.show();
     if (!page.panel->isVisible()) GTEST_SKIP() << NoOpenGlMessage();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page.widget));
     EXPECT_FALSE(page.panel->IsRendering());
