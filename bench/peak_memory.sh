@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The program's peak memory (maximum resident set size) while it runs a job
+# file from start to end on the simulated machine, unattended:
+#   bench/peak_memory.sh [build dir] [job file] [machine speed factor]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build}"
+job="${2:-../shared/jobs/mold_master.prn}"
+export TARNWICK_SIM_SPEED="${3:-500}"
+export TARNWICK_SIM_DIR="$(mktemp -d)"
+export TARNWICK_PROGRAM_FOLDER="$(mktemp -d)/"
+trap 'rm -rf "$TARNWICK_SIM_DIR" "$TARNWICK_PROGRAM_FOLDER"' EXIT
+ln -s "$(realpath "$build/bin/RDUPSLT.DLL")" "$TARNWICK_PROGRAM_FOLDER/RDUPSLT.DLL"
+report="$(mktemp)"
+start=$(date +%s%N)
+xvfb-run -a /usr/bin/time -f "%M" -o "$report" "$build/bin/tarnwick" --machine-type 1 \
+  --add "$job" --run --quit-when-done | tail -n 1
+end=$(date +%s%N)
+echo "job: $job at machine speed x$TARNWICK_SIM_SPEED"
+echo "peak resident memory: $(cat "$report") KiB; wall time: $(( (end - start) / 1000000 )) ms"
+rm -f "$report"
