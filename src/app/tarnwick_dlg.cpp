@@ -169,13 +169,7 @@ void CTarnwickDlg::ApplyActiveOffsetsAtStartUp() {
     } else {
         // Without a readable origin the offsets stay at 0 rather than take
         // values the machine never gave.
-        MachinePosition origin;
-        if (m_port.ReadOrigin(origin)) {
-            active.x = origin.x * 0.01;
-            active.y = origin.y * 0.01;
-            active.z = origin.z * 0.01;
-            active.a = origin.a * 0.01;
-        }
+        ActivateMachineOrigin(m_state, m_port);
     }
     const MachinePosition origin = OriginForActiveOffsets(m_state, m_config);
     m_port.SetOrigin(origin.x, origin.y, origin.z, origin.a);
@@ -266,23 +260,13 @@ void CTarnwickDlg::OnUseFixtureOffsets() {
     UpdateData(true);
     m_config.SetUseFixture(m_useFixture ? 1 : 0);
     for (int i = 0; i < 4; ++i) Enable(IDC_FIXTURE1 + i, m_useFixture);
-    ActiveOffsets& active = m_state.activeOffsets;
+    const ActiveOffsets& active = m_state.activeOffsets;
     if (m_useFixture) {
-        if (m_selectedFixture >= 0 && m_selectedFixture < kFixtureOffsetCount) {
-            const FixtureOffset fixture = m_config.FixtureOffsets()[m_selectedFixture];
-            active.x = fixture.x;
-            active.y = fixture.y;
-            active.a = fixture.a;
-        }
+        MachinePosition ignored;
+        ActivateFixture(m_state, m_config, m_selectedFixture, ignored);
     } else {
         // An unreadable origin leaves the offsets as they were.
-        MachinePosition origin;
-        if (m_port.ReadOrigin(origin)) {
-            active.x = origin.x * 0.01;
-            active.y = origin.y * 0.01;
-            active.z = origin.z * 0.01;
-            active.a = origin.a * 0.01;
-        }
+        ActivateMachineOrigin(m_state, m_port);
     }
     RequestSetOrigin(m_state, TruncCounts(active.x.load()), TruncCounts(active.y.load()),
                      TruncCounts(active.z.load()), TruncCounts(active.a.load()));

@@ -1,6 +1,7 @@
 #include "service/fixtures.h"
 
 #include "config/configuration.h"
+#include "link/machine_port.h"
 #include "service/shared_state.h"
 #include "service/units.h"
 
@@ -19,5 +20,15 @@ bool ActivateFixture(SharedState& state, const Configuration& config, int index,
     state.activeOffsets.y = fixture.y;
     state.activeOffsets.a = fixture.a;
     origin = OriginForActiveOffsets(state, config);
+    return true;
+}
+
+bool ActivateMachineOrigin(SharedState& state, CMachinePort& port) {
+    MachinePosition origin;
+    if (!port.ReadOrigin(origin)) return false;
+    state.activeOffsets.x = origin.x * 0.01;
+    state.activeOffsets.y = origin.y * 0.01;
+    state.activeOffsets.z = origin.z * 0.01;
+    state.activeOffsets.a = origin.a * 0.01;
     return true;
 }

@@ -2,6 +2,7 @@
 // Making a fixture offset the active one.
 #include "link/machine_position.h"
 
+class CMachinePort;
 class Configuration;
 class SharedState;
 
@@ -15,3 +16,7 @@ bool ActivateFixture(SharedState& state, const Configuration& config, int index,
 
 // The origin in counts for the active offsets as they stand.
 MachinePosition OriginForActiveOffsets(const SharedState& state, const Configuration& config);
+
+// The machine's current origin as the active offsets, all four axes. False,
+// changing nothing, when the origin cannot be read.
+bool ActivateMachineOrigin(SharedState& state, CMachinePort& port);

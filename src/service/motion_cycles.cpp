@@ -18,45 +18,31 @@ constexpr std::uint8_t kClearMemoryMask = 32;
 }  // namespace
 
 bool MotionCycles::Run(int code, int status) {
-    const bool idle = status == kStatusIdle;
-    switch (code) {
-        case kMoveCycle:
-            if (idle) Move();
-            return true;
-        case kExecuteCycle:
-            if (idle) Execute();
-            return true;
-        case kTargetMoveCycle:
-            if (idle) TargetMove();
-            return true;
-        case kSetOriginCycle:
-            if (idle) SetOrigin();
-            return true;
-        case kSpindleCycle:
-            if (idle) Spindle();
-            return true;
-        case kAuxLocationCycle:
-            if (idle) StoreAuxLocation();
-            return true;
-        case kOverrideCycle:
-            Override();
-            return true;
-        case kStopCycle:
-            Stop();
-            return true;
-        case kAuxDeviceCycle:
-            ClearJobStartTime();
-            End(code);
-            return true;
-        case kReadParametersCycle:
-            ReadParameters();
-            return true;
-        case kWriteParametersCycle:
-            WriteParameters();
-            return true;
-        default:
-            return false;
+    // Gated cycles act only while the machine is idle.
+    struct Cycle {
+        int code;
+        bool gated;
+        void (MotionCycles::*run)();
+    };
+    static constexpr Cycle kCycles[] = {
+        {kMoveCycle, true, &MotionCycles::Move},
+        {kExecuteCycle, true, &MotionCycles::Execute},
+        {kTargetMoveCycle, true, &MotionCycles::TargetMove},
+        {kSetOriginCycle, true, &MotionCycles::SetOrigin},
+        {kSpindleCycle, true, &MotionCycles::Spindle},
+        {kAuxLocationCycle, true, &MotionCycles::StoreAuxLocation},
+        {kOverrideCycle, false, &MotionCycles::Override},
+        {kStopCycle, false, &MotionCycles::Stop},
+        {kAuxDeviceCycle, false, &MotionCycles::AuxDevice},
+        {kReadParametersCycle, false, &MotionCycles::ReadParameters},
+        {kWriteParametersCycle, false, &MotionCycles::WriteParameters},
+    };
+    for (const Cycle& cycle : kCycles) {
+        if (cycle.code != code) continue;
+        if (!cycle.gated || status == kStatusIdle) (this->*cycle.run)();
+        return true;
     }
+    return false;
 }
 
 void MotionCycles::End(int code) { EndCycle(m_context.state, code); }
@@ -202,6 +188,11 @@ void MotionCycles::StoreAuxLocation() {
     const int location = m_context.state.cycleStep.load();
     if (location >= 1 && location <= 4) m_context.config.WriteAuxLocation(location, p);
     End(kAuxLocationCycle);
+}
+
+void MotionCycles::AuxDevice() {
+    ClearJobStartTime();
+    End(kAuxDeviceCycle);
 }
 
 void MotionCycles::ReadParameters() {

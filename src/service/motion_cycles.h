@@ -30,6 +30,7 @@ private:
     void Override();
     void Stop();
     void StoreAuxLocation();
+    void AuxDevice();
     void ReadParameters();
     void WriteParameters();
 
