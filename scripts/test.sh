@@ -9,10 +9,11 @@ bash scripts/deps.sh
 
 mode="${1:-}"
 dir=build
-flags=()
+# Explicit, since scripts/run.sh configures the same folder without tests.
+flags=(-DTARNWICK_TESTS=ON)
 labels=()
 case "$mode" in
-  "") ;;
+  "") flags+=(-DTARNWICK_BENCH=ON) ;;
   --asan) dir=build-asan; flags+=(-DTARNWICK_ASAN=ON -DTARNWICK_BENCH=OFF) ;;
   --tsan) dir=build-tsan; flags+=(-DTARNWICK_TSAN=ON -DTARNWICK_BENCH=OFF); labels=(-L threaded) ;;
   *) echo "usage: $0 [--asan|--tsan]" >&2; exit 2 ;;
