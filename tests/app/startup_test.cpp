@@ -6,12 +6,16 @@
 #include <QComboBox>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
+#include <iterator>
 
+#include "app/about_dlg.h"
 #include "app/app_fixture.h"
 #include "app/machine_type_dlg.h"
 #include "app/main_window_ids.h"
 #include "app/tarnwick_app.h"
 #include "app/tarnwick_dlg.h"
+#include "service/log_file.h"
 
 using ::testing::ElementsAre;
 
@@ -77,6 +81,41 @@ TEST_F(AppTest, EscapeAtTheMachineTypeQuestionMeansTheWaxMill) {
     app.InitInstance();
     EXPECT_EQ(ReadConfig("MACHINEINFO", "MACHINETYPE"), "0");
     EXPECT_EQ(ReadConfig("MACHINEINFO", "XLIMIT"), "14000");
+}
+
+TEST_F(AppTest, OkWithNoMachineChosenAsksAgainNextTime) {
+    UseDriver(Driver::Simulated);
+    WriteConfig("MACHINEINFO", "MACHINETYPE", "-1");
+    CTarnwickApp app;
+    AnswerMachineType(-1);
+    // No model name: the port cannot be opened, and the program says so.
+    EXPECT_EQ(app.InitInstance(), -1);
+    EXPECT_EQ(ReadConfig("MACHINEINFO", "MACHINETYPE"), "-1");
+    EXPECT_EQ(ReadConfig("MACHINEINFO", "XLIMIT"), "30500");  // any type but 0: the MDX-40 column
+    EXPECT_THAT(Boxes(), ElementsAre("Tarnwick: Couldn't open port to Roland machine.",
+                                     "Error: Roland machine not found"));
+}
+
+TEST_F(AppTest, ActivateLogEmptiesTheLogAndKeepsItOn) {
+    std::ofstream(folder + "log.txt") << "an old session\n";
+    LogFile log;
+    CAboutDlg about(log);
+    about.InitDialog();
+    ASSERT_TRUE(about.IsEnabled(IDC_ACTIVATE_LOG));
+    EXPECT_FALSE(about.IsEnabled(IDC_CALIBRATION));
+    about.Control<QAbstractButton>(IDC_ACTIVATE_LOG)->click();
+    EXPECT_TRUE(log.IsEnabled());
+    EXPECT_FALSE(about.IsEnabled(IDC_ACTIVATE_LOG));
+    log.Write("Enabling buttons\n");
+    log.Close();
+    std::ifstream in(folder + "log.txt");
+    std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(contents, "Enabling buttons\n");
+    // A later About dialog knows the log is on already.
+    ASSERT_TRUE(log.Open(folder));
+    CAboutDlg again(log);
+    again.InitDialog();
+    EXPECT_FALSE(again.IsEnabled(IDC_ACTIVATE_LOG));
 }
 
 TEST_F(AppTest, ALostMachineClosesTheWindowWithItsReason) {
