@@ -68,10 +68,6 @@ void BatchRun::Poll() {
     m_idlePolls = idle ? m_idlePolls + 1 : 0;
     if (m_idlePolls >= kIdlePollsToFinish) {
         m_running = false;
-        // The loop reads the count only while the machine runs job data; the
-        // last commands finished after its last read.
-        std::uint32_t done = 0;
-        if (m_window.Port().ReadCommandsDone(done)) state.commandsDone = done;
         PrintProgress();
         Finish(m_outcome);
     }

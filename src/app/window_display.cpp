@@ -1,6 +1,7 @@
 #include "app/window_display.h"
 
 #include "pages/status_label.h"
+#include "service/control_ids.h"
 #include "service/sensor_pauses.h"
 #include "ui/message_box_service.h"
 #include "ui/ui_thread.h"
@@ -51,7 +52,7 @@ bool WindowDisplay::IsEnabled(int controlId) const {
 
 void WindowDisplay::SetProgress(int percent) {
     Post(Window::RunPage, [percent](ui::Dialog& dialog) {
-        if (dialog.Control(kRunPageProgress)) dialog.SetPosition(kRunPageProgress, percent);
+        if (dialog.Control(IDC_PROGRESS)) dialog.SetPosition(IDC_PROGRESS, percent);
     });
 }
 

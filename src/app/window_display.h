@@ -27,8 +27,6 @@ public:
     // The calibration dialog keeps the Y centre as a number beside its text.
     int YCenter() const { return m_yCenter.load(); }
 
-    static constexpr int kRunPageProgress = 1158;
-
 private:
     // Runs `work` with the window's dialog on the UI thread, if it is open then.
     void Post(Window window, std::function<void(ui::Dialog&)> work);

@@ -178,12 +178,17 @@ bool CCommandThread::UpdatePosition() {
 void CCommandThread::UpdateProgress(int status) {
     SharedState& state = m_context.state;
     IDisplay& display = m_context.display;
+    const bool jobJustEnded = m_jobRunning && status != kStatusJob;
+    m_jobRunning = status == kStatusJob;
+    std::uint32_t done = 0;
     if (status != kStatusJob) {
+        // The last commands finish after the last read made while the machine
+        // ran job data: one more read, so the count covers the whole job.
+        if (jobJustEnded && m_context.port.ReadCommandsDone(done)) state.commandsDone = done;
         display.SetText(Window::RunPage, IDC_PERCENT_TEXT, FormatText("%d%s", 0, "%"));
         display.SetProgress(0);
         return;
     }
-    std::uint32_t done = 0;
     if (m_context.port.ReadCommandsDone(done)) state.commandsDone = done;
     const int code = state.cycleCode.load();
     if (code != kToolDetectionCycle) {

@@ -82,6 +82,7 @@ private:
     std::optional<Shown> m_shownAxis[4];
     std::optional<int> m_shownSpindle;
     bool m_viewMode = false;
+    bool m_jobRunning = false;  // the last iteration saw status 3
 
     std::thread m_thread;
     std::mutex m_exitMutex;

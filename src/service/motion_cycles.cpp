@@ -51,11 +51,16 @@ int MotionCycles::NextStep() { return NextCycleStep(m_context.state); }
 
 void MotionCycles::ClearJobStartTime() { m_context.state.jobStartTime = 0; }
 
-void MotionCycles::Move() {
-    const int step = NextStep();
+bool MotionCycles::StartStep(int& step, MachinePosition& position) {
+    step = NextStep();
     ClearJobStartTime();
+    return m_context.port.ReadMachinePosition(position);
+}
+
+void MotionCycles::Move() {
+    int step = 0;
     MachinePosition p;
-    if (!m_context.port.ReadMachinePosition(p)) return;
+    if (!StartStep(step, p)) return;
     const SharedState& state = m_context.state;
     const MachineProfile profile = m_context.config.Profile();
     const ActiveOffsets& active = state.activeOffsets;
@@ -106,10 +111,9 @@ void MotionCycles::Move() {
 }
 
 void MotionCycles::Execute() {
-    NextStep();
-    ClearJobStartTime();
+    int step = 0;
     MachinePosition p;
-    if (!m_context.port.ReadMachinePosition(p)) return;
+    if (!StartStep(step, p)) return;
     const SharedState& state = m_context.state;
     const MachineProfile profile = m_context.config.Profile();
     const ActiveOffsets& active = state.activeOffsets;

@@ -86,12 +86,6 @@ TEST_F(RunPageTest, AddAndDeleteKeepListAndCommandCountTogether) {
     EXPECT_THAT(Boxes().back(), ::testing::HasSubstr("20 files"));
 }
 
-TEST_F(RunPageTest, RunWithAnEmptyListDoesNothing) {
-    page->OnRun();
-    EXPECT_EQ(window->State().jobState.load(), kJobIdle);
-    EXPECT_TRUE(Boxes().empty());
-}
-
 TEST_F(RunPageTest, ARealJobRunsFromThePageToTheEnd) {
     if (!std::filesystem::exists(JobFile("pcb_outline.rml"))) GTEST_SKIP() << "no shared job files";
     Add(JobFile("pcb_outline.rml"));

@@ -179,8 +179,11 @@ TEST_F(ServiceTest, ProgressAndCutTimeWhileTheJobRuns) {
     EXPECT_TRUE(display.History(Window::RunPage, IDC_CUT_TIME).empty());
     EXPECT_EQ(display.Text(Window::RunPage, IDC_PERCENT_TEXT), "0.0%");
 
+    // The job ends: one last count covers the commands finished after the last read.
+    SetCommandsDone(200);
     SetStatus(2);
     Iterate();
+    EXPECT_EQ(state.commandsDone.load(), 200u);
     EXPECT_EQ(display.Text(Window::RunPage, IDC_PERCENT_TEXT), "0%");
     EXPECT_EQ(display.progress.load(), 0);
 }
