@@ -127,9 +127,7 @@ void CTarnwickDlg::OnInitDialog() {
         EndDialog(-1);
         return;
     }
-    std::string model = m_modelName;
-    m_config.LoadSettings(m_port, model);
-    m_modelName = model;
+    m_config.LoadSettings(m_port, m_modelName);
     m_thread = std::make_unique<CCommandThread>(
         ServiceContext{m_port, m_config, m_state, m_display, m_log, platform::SleepMs});
 
