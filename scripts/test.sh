@@ -25,9 +25,7 @@ cmake --build "$dir" -j2
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
-# Window tests need a display; give them a virtual one when there is none.
+# Window tests need a display; give them a virtual one of their own when there is none.
 runner=()
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  runner=(xvfb-run -a -s "-screen 0 1280x1024x24")
-fi
+[ -z "${DISPLAY:-}" ] && runner=(bash scripts/with_display.sh)
 "${runner[@]}" ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 "${labels[@]}"
