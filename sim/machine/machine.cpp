@@ -161,6 +161,7 @@ Point Machine::ClampToTravel(const Point& p, bool* clamped) const {
 
 void Machine::MoveTo(const Counts& target, double mmPerMin) {
     Update();
+    m_lastCommandMoves = true;
     PreemptJobMotion();
     StartMotion(Motion::Owner::Control, ClampToTravel(ToPoint(target)),
                 std::clamp(mmPerMin, 1.0, kMaxControlSpeed));
@@ -168,6 +169,7 @@ void Machine::MoveTo(const Counts& target, double mmPerMin) {
 
 void Machine::ProbeTo(std::int32_t x, std::int32_t y, std::int32_t z, double mmPerMin) {
     Update();
+    m_lastCommandMoves = true;
     PreemptJobMotion();
     const Point target = ClampToTravel({double(x), double(y), double(z), m_position.a});
     // The machine feels a touch only through the sensor cable.
@@ -179,6 +181,7 @@ void Machine::ProbeTo(std::int32_t x, std::int32_t y, std::int32_t z, double mmP
 
 void Machine::SetOrigin(unsigned axisMask, const Counts& origin) {
     Update();
+    m_lastCommandMoves = false;
     if (axisMask & 1) m_origin.x = origin.x;
     if (axisMask & 2) m_origin.y = origin.y;
     if (axisMask & 4) m_origin.z = origin.z;
@@ -187,6 +190,7 @@ void Machine::SetOrigin(unsigned axisMask, const Counts& origin) {
 
 void Machine::SetSpindle(std::uint32_t rpm) {
     Update();
+    m_lastCommandMoves = false;
     m_spindleOn = rpm != 0;
     if (rpm != 0) {
         m_spindleRpm =
@@ -196,16 +200,19 @@ void Machine::SetSpindle(std::uint32_t rpm) {
 
 void Machine::SetFeedOverride(std::uint32_t percent) {
     Update();
+    m_lastCommandMoves = false;
     m_feedOverride = std::min(percent, kMaxOverride);
 }
 
 void Machine::SetSpindleOverride(std::uint32_t percent) {
     Update();
+    m_lastCommandMoves = false;
     m_spindleOverride = std::min(percent, kMaxOverride);
 }
 
 void Machine::SetOutputBits(bool raise, std::uint8_t mask) {
     Update();
+    m_lastCommandMoves = false;
     if (raise) {
         m_outputBits |= mask;
         return;
@@ -238,6 +245,7 @@ bool Machine::ReadBlock(std::uint16_t block, std::span<std::uint8_t> out) {
 }
 
 bool Machine::WriteBlock(std::uint16_t block, std::span<const std::uint8_t> data) {
+    m_lastCommandMoves = false;
     return m_parameters.Write(block, data);
 }
 
@@ -302,7 +310,7 @@ std::uint32_t Machine::StatusWord() {
 
 std::uint8_t Machine::Completion() {
     Update();
-    if (!ControlBusy()) return 0;
+    if (!m_lastCommandMoves || !ControlBusy()) return 0;
     return m_motion->GetOwner() == Motion::Owner::Probe ? 2 : 1;
 }
 

@@ -69,6 +69,8 @@ public:
     Counts Origin() const { return m_origin; }
     std::uint32_t StatusWord();
     // Completion of the last control command: 0 done, 1 moving, 2 probing.
+    // Only a move or probe takes time; any other command is done at once, even
+    // while an earlier move still runs (the stop pulses during a move).
     std::uint8_t Completion();
     std::uint8_t SensorBits();
     std::uint32_t CommandsDone();
@@ -132,6 +134,7 @@ private:
     std::optional<Nanos> m_dwellUntil;
     std::optional<Nanos> m_clearingUntil;
     bool m_halted = false;
+    bool m_lastCommandMoves = false;  // the last control command was a move or probe
 
     JobBuffer m_jobBuffer;
     RmlInterpreter m_interpreter;

@@ -146,16 +146,31 @@ bool CMachinePort::Send(frame::Buffer& request, std::uint32_t requestLength) {
     return Call(driver::IOCTL_MACHINE_WRITE, request.data(), requestLength, reply.data(), 0) == 1;
 }
 
+void CMachinePort::SetWaitAbort(std::function<bool()> abort) {
+    std::lock_guard lock(m_waitAbortMutex);
+    m_waitAbort = std::move(abort);
+}
+
+std::function<bool()> CMachinePort::WaitAbort() const {
+    std::lock_guard lock(m_waitAbortMutex);
+    return m_waitAbort;
+}
+
+bool CMachinePort::Aborting() const {
+    const std::function<bool()> abort = WaitAbort();
+    return abort && abort();
+}
+
 bool CMachinePort::WaitDone() {
     frame::Buffer request{};
     const std::uint32_t length = frame::Writer(request).Byte(kOpWaitDone).U16(0).Length();
     const std::int64_t start = platform::SteadyMs();
+    const std::function<bool()> abort = WaitAbort();
     for (;;) {
         frame::Buffer reply{};
         if (!Read(request, length, reply, kWaitDoneReplyLength)) return false;
         if (!IsBusyReply(reply[0])) return reply[0] == 0;
-        const std::atomic<bool>* abort = m_waitAbort.load();
-        if (abort && abort->load()) return false;
+        if (abort && abort()) return false;
         if (platform::SteadyMs() - start > m_waitTimeoutMs.load()) return false;
     }
 }
@@ -316,6 +331,7 @@ bool CMachinePort::ReadCommandsDone(std::uint32_t& count) {
 }
 
 bool CMachinePort::ProbeTo(std::int32_t x, std::int32_t y, std::int32_t z, std::uint16_t speed) {
+    if (Aborting()) return false;  // a pending stop: nothing starts moving
     frame::Buffer request{};
     const std::uint32_t length =
         frame::Writer(request).Byte(kOpProbeTo).U16(0).S32(x).S32(y).S32(z).U16(speed).Length();
@@ -324,6 +340,7 @@ bool CMachinePort::ProbeTo(std::int32_t x, std::int32_t y, std::int32_t z, std::
 
 bool CMachinePort::MoveTo(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t a,
                           int speed) {
+    if (Aborting()) return false;  // a pending stop: nothing starts moving
     const auto wireSpeed = static_cast<std::uint16_t>(std::clamp(speed, 0, kMaxMoveSpeed));
     frame::Buffer request{};
     const std::uint32_t length = frame::Writer(request)

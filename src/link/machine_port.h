@@ -4,7 +4,9 @@
 // command into its binary frame for the library's device-control call.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "link/driver_api.h"
@@ -52,9 +54,12 @@ public:
     // Machine position minus user position; `origin` is untouched on failure.
     bool ReadOrigin(MachinePosition& origin);
 
-    // A completion wait gives up once this flag is raised (shutdown), or after
-    // the time-out, so that no caller can hang on a machine that never finishes.
-    void SetWaitAbortFlag(const std::atomic<bool>* flag) { m_waitAbort.store(flag); }
+    // While `abort` answers true (shutdown, a Stop the command thread has not
+    // yet served), a completion wait gives up at its next poll and no move or
+    // probe is started: stopping must never wait for a move to arrive. A wait
+    // also gives up after the time-out, so that no caller can hang on a
+    // machine that never finishes.
+    void SetWaitAbort(std::function<bool()> abort);
     void SetWaitTimeoutMs(std::int64_t ms) { m_waitTimeoutMs.store(ms); }
 
     // Keeps the status bits under mask 0x8F and maps them to 1, 2, 3, 129-131 or 15.
@@ -76,6 +81,8 @@ private:
     bool ReadPosition(std::uint8_t opcode, MachinePosition& position);
     bool ReadStatusBlock(frame::Buffer& reply);
     bool SendOverride(std::uint8_t opcode, std::uint16_t percent);
+    std::function<bool()> WaitAbort() const;
+    bool Aborting() const;
 
     std::unique_ptr<platform::NamedMutex> m_portMutex;
     std::unique_ptr<platform::NamedMutex> m_useMutex;
@@ -92,6 +99,7 @@ private:
     std::atomic<bool> m_open{false};
     std::string m_portName;
 
-    std::atomic<const std::atomic<bool>*> m_waitAbort{nullptr};
+    mutable std::mutex m_waitAbortMutex;
+    std::function<bool()> m_waitAbort;
     std::atomic<std::int64_t> m_waitTimeoutMs{kDefaultWaitTimeoutMs};
 };

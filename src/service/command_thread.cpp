@@ -9,6 +9,7 @@
 #include "config/configuration.h"
 #include "link/machine_port.h"
 #include "platform/beep.h"
+#include "platform/thread_priority.h"
 #include "service/control_ids.h"
 #include "service/display.h"
 #include "service/log_file.h"
@@ -26,6 +27,10 @@ constexpr int kSpindleShownMin = 6000;
 constexpr int kSpindleShownMax = 20000;
 
 constexpr int kPositionDisplays[4] = {IDC_POS_X, IDC_POS_Y, IDC_POS_Z, IDC_POS_A};
+// Two steps above normal, as the polling wants to keep pace under load.
+constexpr int kPrioritySteps = 2;
+constexpr const char* kPriorityRefusedText =
+    "Command thread runs at normal priority: the system refused a higher one\n";
 
 }  // namespace
 
@@ -44,17 +49,18 @@ CCommandThread::~CCommandThread() {
         RequestStop();
         m_thread.join();
     }
-    m_context.port.SetWaitAbortFlag(nullptr);
+    m_context.port.SetWaitAbort(nullptr);
 }
 
 void CCommandThread::Resume() {
     if (m_thread.joinable()) return;
-    // A machine command in flight gives up waiting once stop is requested.
-    m_context.port.SetWaitAbortFlag(&m_stop);
+    // A machine command in flight gives up waiting at shutdown and for a Stop.
+    m_context.port.SetWaitAbort([this] { return m_stop.load() || StopPending(); });
     m_thread = std::thread([this] {
         // Numbers are shown and parsed with '.' whatever locale the windows use.
         locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
         if (c) uselocale(c);
+        m_priorityRefused = !platform::RaiseThreadPriority(kPrioritySteps);
         if (InitInstance()) Run();
         uselocale(LC_GLOBAL_LOCALE);
         if (c) freelocale(c);
@@ -100,7 +106,14 @@ void CCommandThread::Lose(const char* reason) {
     m_context.display.EndMainWindow(-1);
 }
 
+void CCommandThread::NotePriority() {
+    if (!m_priorityRefused || !m_context.log.IsEnabled()) return;
+    m_context.log.Write(kPriorityRefusedText);
+    m_priorityRefused = false;
+}
+
 void CCommandThread::Iterate() {
+    NotePriority();
     CMachinePort& port = m_context.port;
     const int status = port.ReadStatus();
     int spindle = 0;
@@ -125,6 +138,7 @@ void CCommandThread::Iterate() {
                     Window::Main, IDC_CURRENT_TOOL,
                     FormatText("Current Tool: %d", m_context.config.CurrentTool()));
                 UpdateButtons(spindle);
+                RaiseAfterClearing(status);
                 if (ServiceScan(status)) {
                     ServiceJobOutput();
                     RunCycle(status);
@@ -278,7 +292,38 @@ void CCommandThread::ServiceJobOutput() {
     m_jobOutput.Service(m_context.state.cycleCode.load(std::memory_order_acquire));
 }
 
+bool CCommandThread::StopPending() const {
+    return m_context.state.cycleCode.load(std::memory_order_acquire) == kStopCycle &&
+           !m_servingStop.load();
+}
+
 void CCommandThread::RunCycle(int status) {
     const int code = m_context.state.cycleCode.load(std::memory_order_acquire);
+    if (code == kStopCycle) {
+        RunStopCycle(status);
+        return;
+    }
     if (!m_toolDetection.Run(code, status)) m_motion.Run(code, status);
+    // A Stop pressed during that step ended its wait for the machine; its
+    // pulses go out now, not after another pass.
+    if (StopPending()) RunStopCycle(status);
+}
+
+void CCommandThread::RunStopCycle(int status) {
+    // Cut short after the stream had ended, the job leaves the tool where the
+    // pulses stop it, possibly in the stock.
+    if (status == kStatusJob && m_context.state.jobState.load() == kJobIdle)
+        m_raiseAfterClearing = true;
+    m_servingStop = true;
+    m_motion.Run(kStopCycle, status);
+    m_servingStop = false;
+}
+
+void CCommandThread::RaiseAfterClearing(int status) {
+    if (!m_raiseAfterClearing || status != kStatusIdle || StopPending()) return;
+    MachinePosition p;
+    if (!m_context.port.ReadMachinePosition(p)) return;  // tried again when idle next
+    m_raiseAfterClearing = false;
+    m_context.port.MoveTo(p.x, p.y, m_context.config.Profile().zLimit, p.a,
+                          JobOutput::kCancelSpeed);
 }

@@ -51,6 +51,7 @@ public:
 
 private:
     void Lose(const char* reason);
+    void NotePriority();
     void UpdateViewMode(int status);
     void ContactBeep();
     bool UpdatePosition();
@@ -60,6 +61,10 @@ private:
     bool ServiceScan(int status);
     void ServiceJobOutput();
     void RunCycle(int status);
+    void RunStopCycle(int status);
+    // A Stop the loop has not served yet: every wait for the machine gives way to it.
+    bool StopPending() const;
+    void RaiseAfterClearing(int status);
 
     ServiceContext m_context;
     std::atomic<bool> m_stop{false};
@@ -83,6 +88,13 @@ private:
     std::optional<int> m_shownSpindle;
     bool m_viewMode = false;
     bool m_jobRunning = false;  // the last iteration saw status 3
+    // The system refused the thread its higher priority; said once the log is on.
+    bool m_priorityRefused = false;
+    // Set while the loop sends the stop cycle's pulses, whose own waits must run.
+    std::atomic<bool> m_servingStop{false};
+    // Stop came while the machine executed job data that had all been sent:
+    // no cancel step raises the tool, so the loop does once the machine is idle.
+    bool m_raiseAfterClearing = false;
 
     std::thread m_thread;
     std::mutex m_exitMutex;

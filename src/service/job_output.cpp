@@ -20,7 +20,9 @@ constexpr std::size_t kReadSize = 64 * 1024;
 void JobOutput::Service(int cycleCode) {
     const int job = m_context.state.jobState.load(std::memory_order_acquire);
     if (job == kJobCancel) {
-        Cancel();
+        // The stop pulses go first (in this pass); raising the tool before
+        // them would be cut short by them.
+        if (cycleCode != kStopCycle) Cancel();
     } else if (job == kJobRunning && cycleCode == kNoCycle) {
         StreamCurrentFile();
     }

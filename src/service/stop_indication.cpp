@@ -16,15 +16,17 @@ void StopIndication::Update(int status) {
         return;
     }
     if (m_showing) {
-        if (m_counter < 15) ++m_counter;
-        if (m_counter == 15) {
+        if (m_counter < 15) {
+            ++m_counter;
+        } else if (m_counter == 15) {
             ShowStatus("");
             m_showing = false;
             m_counter = 5;
         }
     } else {
-        if (m_counter > 1) --m_counter;
-        if (m_counter == 1) {
+        if (m_counter > 1) {
+            --m_counter;
+        } else if (m_counter == 1) {
             ShowStatus(kClearingText);
             m_showing = true;
             m_counter = 2;

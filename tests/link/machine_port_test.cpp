@@ -318,20 +318,29 @@ TEST_F(MachinePortTest, WaitDonePollsUntilTheMachineIsDone) {
     Driver()->failures[0x02] = 1;
     EXPECT_FALSE(port.WaitDone());
 
-    // A machine that stays busy: the time-out and the abort flag both end the wait.
+    // A machine that stays busy: the time-out and the abort both end the wait.
     Driver()->busyPolls = 1 << 30;
     port.SetWaitTimeoutMs(50);
     EXPECT_FALSE(port.WaitDone());
     port.SetWaitTimeoutMs(CMachinePort::kDefaultWaitTimeoutMs);
     std::atomic<bool> stop{false};
-    port.SetWaitAbortFlag(&stop);
+    port.SetWaitAbort([&] { return stop.load(); });
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         stop = true;
     });
     EXPECT_FALSE(port.WaitDone());
     stopper.join();
-    port.SetWaitAbortFlag(nullptr);
+
+    // While the abort holds, moves and probes are not even sent; pulses still are.
+    Driver()->busyPolls = 0;
+    Driver()->calls.clear();
+    EXPECT_FALSE(port.MoveTo(1, 2, 3, 4, 100));
+    EXPECT_FALSE(port.ProbeTo(1, 2, 3, 10));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(port.PulseBits(64));
+    EXPECT_EQ(Sent().size(), 4u);
+    port.SetWaitAbort(nullptr);
 }
 
 TEST_F(MachinePortTest, WriteCommandsReleaseThePortMutex) {

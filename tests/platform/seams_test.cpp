@@ -1,5 +1,9 @@
-// The beep and message-box seams and the clocks.
+// The beep and message-box seams, the clocks and thread priority.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +17,7 @@
 #include "platform/beep.h"
 #include "platform/message_box.h"
 #include "platform/system_clock.h"
+#include "platform/thread_priority.h"
 
 namespace {
 
@@ -121,6 +126,21 @@ TEST(PlatformClock, CalendarTimeIsNow) {
     const std::time_t t = platform::CalendarTime();
     EXPECT_GE(t, before);
     EXPECT_LE(t, std::time(nullptr));
+}
+
+TEST(PlatformThreadPriority, RaisesOnlyTheCallingThreadWithinTheNormalClass) {
+    const int mainBefore = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    std::thread([] {
+        const auto self = static_cast<id_t>(::syscall(SYS_gettid));
+        const int before = ::getpriority(PRIO_PROCESS, self);
+        const bool raised = platform::RaiseThreadPriority(2);
+        EXPECT_EQ(::getpriority(PRIO_PROCESS, self), raised ? before - 2 : before);
+        EXPECT_EQ(::sched_getscheduler(0), SCHED_OTHER);
+        if (::geteuid() == 0) {
+            EXPECT_TRUE(raised);  // root holds the privilege
+        }
+    }).join();
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid())), mainBefore);
 }
 
 }  // namespace

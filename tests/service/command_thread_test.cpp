@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "platform/beep.h"
@@ -58,21 +59,30 @@ TEST_F(ServiceTest, ViewModeIsAnnouncedOnceAndHoldsGatedCycles) {
 }
 
 TEST_F(ServiceTest, StopIndicationBlinksWhileTheMachineClearsMemory) {
+    // Stop while a job cuts: its spindle has the buttons disabled.
     state.SetCycleCode(kStopCycle);
-    SetStatus(3);
+    SetStatus(3, 8000);
     Iterate();  // the stop cycle runs and starts the indication
     EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);
-    Iterate(40);
-    std::vector<std::string> shown = display.History(Window::Main, IDC_STATUS);
-    ASSERT_GE(shown.size(), 4u);
-    EXPECT_EQ(shown[0], "Machine is clearing memory...");
-    EXPECT_EQ(shown[1], "");
-    EXPECT_EQ(shown[2], "Machine is clearing memory...");
-    // It alternates for as long as the machine stays at 3, then clears once.
+    EXPECT_FALSE(display.IsEnabled(IDC_MOVE));
+    SetStatus(3, 0);  // the spindle stops while the machine clears its memory
+    // One character per iteration: 'T' while the text shows, '-' while blank.
+    std::string cadence;
+    for (int i = 0; i < 38; ++i) {
+        Iterate();
+        cadence +=
+            display.Text(Window::Main, IDC_STATUS) == "Machine is clearing memory..." ? 'T' : '-';
+        // Nothing is enabled again while the machine clears its memory.
+        EXPECT_FALSE(display.IsEnabled(IDC_MOVE)) << i;
+    }
+    EXPECT_EQ(cadence, std::string(14, 'T') + std::string(5, '-') + std::string(14, 'T') +
+                           std::string(5, '-'));
+    // It clears once as soon as the status leaves 3, and the buttons come back.
     SetStatus(2);
     display.ClearHistory();
     Iterate(3);
     EXPECT_THAT(display.History(Window::Main, IDC_STATUS), ElementsAre(""));
+    EXPECT_TRUE(display.IsEnabled(IDC_MOVE));
 
     // Entering View mode resets a running indication.
     state.SetCycleCode(kStopCycle);
@@ -188,6 +198,26 @@ TEST_F(ServiceTest, ProgressAndCutTimeWhileTheJobRuns) {
     EXPECT_EQ(display.progress.load(), 0);
 }
 
+TEST_F(ServiceTest, ProgressAndCutTimeFollowTheCycleCode) {
+    std::ofstream(m_folder + "job.prn") << std::string(200, ';');
+    ASSERT_TRUE(state.runList.Add(m_folder + "job.prn"));
+    SetCommandsDone(50);
+    SetStatus(3);  // executing job data: no gated cycle acts
+    // Per cycle code 0..17: 'p' the percentage shows, 'c' the cut time shows.
+    const char* expected[] = {"pc", "",  "p", "p", "p", "p", "pc", "pc", "pc",
+                              "p",  "p", "p", "p", "p", "p", "p",  "p",  "pc"};
+    for (int code = 0; code <= 17; ++code) {
+        state.jobStartTime = std::time(nullptr) - 90;
+        state.SetCycle(code, 0);
+        display.ClearHistory();
+        Iterate();
+        std::string shown;
+        if (!display.History(Window::RunPage, IDC_PERCENT_TEXT).empty()) shown += 'p';
+        if (!display.History(Window::RunPage, IDC_CUT_TIME).empty()) shown += 'c';
+        EXPECT_EQ(shown, expected[code]) << "cycle code " << code;
+    }
+}
+
 TEST_F(ServiceTest, ContactBeepsDuringToolDetectionProbing) {
     int beeps = 0;
     platform::SetBeepHandler([&](int hz, int ms) {
@@ -220,6 +250,31 @@ TEST_F(ServiceTest, StopRequestEndsTheThreadEvenDuringAMachineCommand) {
     log.Close();
     EXPECT_THAT(ReadLog(), ::testing::HasSubstr(
                                "Command thread stoppped\nExist instance of Command thread\n"));
+}
+
+TEST_F(ServiceTest, StopEndsTheWaitForAMoveAndPulsesAtOnce) {
+    Driver().busyPolls = 1 << 30;  // the move would take for ever
+    RequestTargetMove(state, 28000, 0, 0, 0, 3000);
+    thread->Resume();
+    auto waitFor = [](const std::function<bool()>& condition) {
+        for (int i = 0; i < 2000 && !condition(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return condition();
+    };
+    ASSERT_TRUE(waitFor([&] { return FramesWithOpcode(0x02).size() > 3; }));  // waiting
+    RequestStopCycle(state);
+    // The first pulse goes out while the machine still reports the move busy.
+    ASSERT_TRUE(waitFor([&] { return !FramesWithOpcode(0x12).empty(); }));
+    {
+        std::lock_guard lock(Driver().mutex);
+        Driver().busyPolls = 0;  // the pulses themselves complete at once
+    }
+    EXPECT_TRUE(waitFor([&] { return FramesWithOpcode(0x12).size() == 4; }));
+    EXPECT_TRUE(waitFor([&] { return state.cycleCode.load() == kNoCycle; }));
+    // Stopped, the machine is not told to move again.
+    EXPECT_EQ(Moves().size(), 1u);
+    thread->RequestStop();
+    EXPECT_TRUE(thread->Join(5000));
 }
 
 TEST_F(ServiceTest, AStopBeforeTheThreadRunsIsNotLost) {

@@ -124,10 +124,39 @@ TEST_F(JobOutputTest, StopBeforeTheStreamBeginsClosesTheJobFile) {
     Run({WriteFile("a.prn", "A;")});
     ASSERT_NE(state.runList.JobFile(), nullptr);
     RequestStopCycle(state);
-    Iterate();
+    Iterate(2);  // the pulses, then the cancel
     EXPECT_EQ(state.runList.JobFile(), nullptr);
     EXPECT_EQ(state.jobState.load(), kJobIdle);
     EXPECT_TRUE(recorder->Documents().empty());
+}
+
+TEST_F(JobOutputTest, StopRaisesTheToolExactlyOnceWhetherOrNotTheStreamHadEnded) {
+    const std::int32_t safeZ = config->Profile().zLimit;
+    struct Case {
+        const char* name;
+        int jobStateAtStop;  // 1: still streaming, 0: all sent, the machine still cutting
+        std::uint32_t statusAtStop;
+        int raises;
+    };
+    for (const Case& c :
+         {Case{"during the stream", kJobRunning, 3, 1}, Case{"after the stream", kJobIdle, 3, 1},
+          Case{"nothing running (a jog)", kJobIdle, 1, 0}}) {
+        ClearFrames();
+        state.jobState = c.jobStateAtStop;
+        SetStatus(c.statusAtStop);
+        SetPosition({500, 600, 700, 800});
+        RequestStopCycle(state);
+        Iterate();
+        EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u) << c.name;  // the pulses come first
+        SetStatus(3);                                            // the machine clears its memory
+        Iterate(4);
+        SetStatus(2);
+        Iterate(4);
+        const std::vector<MachinePosition> raised(c.raises, MachinePosition{500, 600, safeZ, 800});
+        EXPECT_EQ(Moves(), raised) << c.name;
+        EXPECT_EQ(MoveSpeeds(), std::vector<int>(c.raises, 2000)) << c.name;
+        EXPECT_EQ(state.jobState.load(), kJobIdle) << c.name;
+    }
 }
 
 TEST_F(JobOutputTest, DoubleFixtureSetsFixture2OriginBeforeTheSecondFile) {

@@ -40,6 +40,28 @@ TEST_F(MachineTest, MoveTakesDistanceOverSpeedWithAllAxesArrivingTogether) {
     EXPECT_EQ(machine.MachinePosition(), (Counts{3000, 4000, 10500, 0}));
 }
 
+TEST_F(MachineTest, StopPulsesHaltAControlMoveOrProbeWhereItIs) {
+    for (const bool probe : {false, true}) {
+        sim::VirtualClock clock;
+        sim::Machine machine(Mdx40(), clock);
+        if (probe) {
+            machine.ProbeTo(3000, 4000, 10500, 500);  // nothing to touch up here
+        } else {
+            machine.MoveTo({3000, 4000, 10500, 0}, 500);
+        }
+        clock.Advance(3s);
+        machine.SetOutputBits(true, 64);
+        EXPECT_EQ(machine.Completion(), 0) << probe;                 // raising a bit takes no time
+        EXPECT_EQ(machine.StatusWord(), sim::kStatusBusy) << probe;  // the move goes on
+        machine.SetOutputBits(false, 64);
+        machine.SetOutputBits(true, 32);
+        machine.SetOutputBits(false, 32);
+        clock.Advance(1h);
+        EXPECT_EQ(machine.MachinePosition(), (Counts{1500, 2000, 10500, 0})) << probe;
+        EXPECT_EQ(machine.StatusWord(), sim::kStatusIdle) << probe;
+    }
+}
+
 TEST_F(MachineTest, ZMovesAreLimitedToTheZSpeed) {
     machine.MoveTo({0, 0, 500, 0}, 3000);  // 100 mm: Z tops out at 1800 mm/min
     clock.Advance(3333ms);
@@ -61,9 +83,9 @@ TEST_F(MachineTest, FeedOverrideScalesWhatIsLeftOfAMove) {
     clock.Advance(3s);
     machine.SetFeedOverride(50);
     clock.Advance(5999ms);
-    EXPECT_EQ(machine.Completion(), 1);
+    EXPECT_EQ(machine.StatusWord(), sim::kStatusBusy);
     clock.Advance(1ms);
-    EXPECT_EQ(machine.Completion(), 0);
+    EXPECT_EQ(machine.StatusWord(), sim::kStatusIdle);
     machine.SetFeedOverride(0);  // feed hold
     machine.MoveTo({0, 0, 10500, 0}, 3000);
     clock.Advance(1h);

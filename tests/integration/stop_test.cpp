@@ -1,0 +1,123 @@
+// Stop as an operator presses it, against the simulated machine running at
+// real speed: the machine halts at once, and the tool ends raised although the
+// job's data had long been sent.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "config/configuration.h"
+#include "link/machine_port.h"
+#include "platform/program_folder.h"
+#include "platform/system_clock.h"
+#include "service/command_thread.h"
+#include "service/log_file.h"
+#include "service/recording_display.h"
+#include "service/requests.h"
+#include "service/shared_state.h"
+#include "sim/sim_environment.h"
+
+namespace {
+
+constexpr const char* kModel = "Roland MDX-40";
+
+class StopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
+        port.SetPortName(kModel);
+        ASSERT_TRUE(port.OpenPort());
+        config.WriteMachineProfile(1);
+        std::string model;
+        config.LoadSettings(port, model);
+        thread.Resume();
+    }
+    void TearDown() override {
+        thread.RequestStop();
+        EXPECT_TRUE(thread.Join(10000));
+        port.ClosePort();
+        platform::SetProgramFolder("");
+        std::filesystem::remove_all(folder);
+    }
+    bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return condition();
+    }
+    MachinePosition Position() {
+        MachinePosition p;
+        EXPECT_TRUE(port.ReadMachinePosition(p));
+        return p;
+    }
+    // Machine time runs faster from here on: what follows needs no real time.
+    void SpeedUp() {
+        const std::string command =
+            std::string(TARNWICK_PROGRAM_DIR) + "/tarnwick-sim speed '" + kModel + "' 200";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    simtest::ScopedSimDir dir{"1", "1000"};  // real time, a USB round trip per call
+    std::string folder = [] {
+        char pattern[] = "/tmp/tarnwick-stop-XXXXXX";
+        return std::string(mkdtemp(pattern)) + "/";
+    }();
+    CMachinePort port;
+    Configuration config{folder};
+    SharedState state;
+    RecordingDisplay display;
+    LogFile log;
+    CCommandThread thread{ServiceContext{port, config, state, display, log, platform::SleepMs}};
+};
+
+TEST_F(StopTest, StopDuringALongMoveHaltsTheMachineAtOnce) {
+    const MachinePosition start = Position();
+    const std::int32_t target = config.Profile().xLimit;  // about six seconds away
+    RequestTargetMove(state, target, start.y, start.z, start.a, 3000);
+    ASSERT_TRUE(WaitFor([&] { return Position().x > start.x + 1000; }));
+    RequestStopCycle(state);
+    // The pulses went out and the cycle ended while the move was under way.
+    ASSERT_TRUE(WaitFor([&] { return state.cycleCode.load() == kNoCycle; }, 1000));
+    const MachinePosition stopped = Position();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Position(), stopped);
+    EXPECT_LT(stopped.x, start.x + 10000) << "the machine went on toward X " << target;
+}
+
+TEST_F(StopTest, StopAfterTheStreamEndedRaisesTheToolOnceTheMachineHasCleared) {
+    // Work origin near where the machine stands; the job cuts 1 mm deep, slowly, for 10 s.
+    port.SetOrigin(100, 100, 9000, 0);
+    const std::string job = folder + "slot.prn";
+    std::ofstream(job) << "PA;VS50;!VZ30;!PZ-100,500;!MC1;PU0,0;PD0,0;VS5;PD5000,0;PU0,0;!MC0;\n";
+    ASSERT_TRUE(state.runList.Add(job));
+    ASSERT_TRUE(RequestRun(state, config));
+    // The whole file is in the machine and the tool is down in the stock.
+    ASSERT_TRUE(WaitFor([&] {
+        const MachinePosition p = Position();
+        return state.jobState.load() == kJobIdle && p.z == 8900 && p.x > 300;
+    }));
+    RequestStopCycle(state);
+    ASSERT_TRUE(WaitFor([&] { return state.cycleCode.load() == kNoCycle; }, 1000));
+    const MachinePosition stopped = Position();
+    std::uint32_t doneAtStop = 0;
+    ASSERT_TRUE(port.ReadCommandsDone(doneAtStop));
+    SpeedUp();
+
+    const std::int32_t safeZ = config.Profile().zLimit;
+    ASSERT_TRUE(WaitFor([&] { return Position().z == safeZ && port.ReadStatus() == 2; }));
+    EXPECT_EQ(Position(), (MachinePosition{stopped.x, stopped.y, safeZ, stopped.a}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Nothing of the job ran on, and nothing moved again.
+    std::uint32_t done = 0;
+    ASSERT_TRUE(port.ReadCommandsDone(done));
+    EXPECT_EQ(done, doneAtStop);
+    EXPECT_EQ(Position(), (MachinePosition{stopped.x, stopped.y, safeZ, stopped.a}));
+}
+
+}  // namespace
