@@ -1,6 +1,7 @@
 #include "app/about_dlg.h"
 
 #include <QDesktopServices>
+#include <QLabel>
 #include <QUrl>
 
 #include "app/program_icon.h"
@@ -18,6 +19,7 @@ ui::DialogTemplate AboutTemplate() {
     t.width = 235;
     t.height = 78;
     t.controls = {
+        ui::Row(IDC_ABOUT_ICON, ControlKind::Custom, "", 11, 10, 21, 20),
         ui::Row(ui::IDC_STATIC, ControlKind::Static, "Tarnwick Version 1.0", 40, 10, 130, 8),
         ui::Row(ui::IDC_STATIC, ControlKind::Static,
                 "Control program for the Roland MDX-40 and JWX-10", 40, 24, 185, 8),
@@ -33,6 +35,8 @@ ui::DialogTemplate AboutTemplate() {
 
 CAboutDlg::CAboutDlg(LogFile& log, QWidget* parent)
     : ui::Dialog(AboutTemplate(), parent), m_log(log) {
+    auto* icon = ReplaceControl<QLabel>(IDC_ABOUT_ICON);
+    icon->setPixmap(ProgramIcon().pixmap(32, 32));
     OnClicked(IDC_ACTIVATE_LOG, [this] { OnActivateLog(); });
     OnClicked(IDC_OPEN_CFG, [this] { OnOpenCfg(); });
 }

@@ -10,6 +10,8 @@ inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDC_ACTIVATE_LOG = 1145;
 inline constexpr int IDC_OPEN_CFG = 1159;
 inline constexpr int IDC_CALIBRATION = 1165;
+// The program icon in the dialog's body.
+inline constexpr int IDC_ABOUT_ICON = 1166;
 
 class CAboutDlg : public ui::Dialog {
     Q_OBJECT

@@ -5,6 +5,7 @@
 
 #include "app/batch_run.h"
 #include "app/tarnwick_app.h"
+#include "platform/end_process.h"
 #include "ui/message_box_service.h"
 
 int main(int argc, char** argv) {
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
         };
     }
     const int result = app.InitInstance();
-    if (options.Active()) return BatchExitCode(outcome, result);
-    return result == -1 ? 1 : 0;
+    const int exitCode = options.Active() ? BatchExitCode(outcome, result) : result == -1 ? 1 : 0;
+    // A command thread stuck in the driver still uses what returning would destroy.
+    if (app.ThreadAbandoned()) platform::EndProcess(exitCode);
+    return exitCode;
 }

@@ -37,6 +37,12 @@ int CTarnwickApp::InitInstance() {
     const int result = m_mainWindow->RunModal();
     m_mainWindow->OnDestroy();
     messageBoxes.GiveUp();
+    if (m_mainWindow->ThreadAbandoned()) {
+        // Kept, with everything the thread uses, until the process ends.
+        (void)m_mainWindow.release();
+        m_threadAbandoned = true;
+        return result;
+    }
     m_mainWindow.reset();
     return result;
 }

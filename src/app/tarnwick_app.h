@@ -22,6 +22,10 @@ public:
     LogFile& Log() { return m_log; }
     // The main window while it runs (for scripted runs and tests).
     CTarnwickDlg* MainWindow() { return m_mainWindow.get(); }
+    // The main window's command thread could not be stopped: the caller must end
+    // the process (platform::EndProcess) rather than destroy this object, whose
+    // configuration and log the thread still uses.
+    bool ThreadAbandoned() const { return m_threadAbandoned; }
     // Called with the main window once it is constructed, before it runs.
     std::function<void(CTarnwickDlg&)> onMainWindowCreated;
     // Answers the machine type question of a fresh installation in advance
@@ -34,4 +38,5 @@ private:
     Configuration m_config;
     LogFile m_log;
     std::unique_ptr<CTarnwickDlg> m_mainWindow;
+    bool m_threadAbandoned = false;
 };

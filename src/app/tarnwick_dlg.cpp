@@ -11,6 +11,7 @@
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
 #include "pages/status_label.h"
+#include "platform/end_process.h"
 #include "platform/program_folder.h"
 #include "platform/system_clock.h"
 #include "service/fixtures.h"
@@ -61,9 +62,11 @@ CTarnwickDlg::CTarnwickDlg(Configuration& config, LogFile& log, QWidget* parent)
 
 CTarnwickDlg::~CTarnwickDlg() {
     // Shutdown normally ran already; this only guards a window destroyed early.
+    // Its members must outlive a thread that uses them: one that does not end
+    // ends the process here rather than run on in freed memory.
     if (m_thread) {
         m_thread->RequestStop();
-        if (!m_thread->Join(kThreadJoinMs)) (void)m_thread.release();
+        if (!m_thread->Join(m_threadJoinMs)) platform::EndProcess(1);
     }
     m_display.SetTarget(Window::Main, nullptr);
     m_display.SetTarget(Window::RunPage, nullptr);
@@ -179,7 +182,7 @@ void CTarnwickDlg::SetUpOverrides() {
           std::tuple{IDC_SPINDLE_TRACKBAR, IDC_SPINDLE_LABEL, &m_spindleOverride}}) {
         if (auto* slider = Control<ui::Trackbar>(trackbar)) {
             slider->setRange(0, 200);
-            slider->setTickInterval(10);
+            if (trackbar == IDC_FEED_TRACKBAR) slider->setTickInterval(10);
         }
         *percent = trackbar == IDC_FEED_TRACKBAR ? m_state.feedOverride.load()
                                                  : m_state.spindleOverride.load();
@@ -224,15 +227,17 @@ void CTarnwickDlg::OnOK() {
 
 void CTarnwickDlg::OnDestroy() {
     if (m_thread && !m_thread->StopRequested()) m_thread->RequestStop();
-    // A thread that does not end in time keeps the port and the log: they are
-    // left to the end of the process rather than closed under its feet.
-    const bool stopped = !m_thread || m_thread->Join(kThreadJoinMs);
-    if (!stopped) (void)m_thread.release();
+    const bool stopped = !m_thread || m_thread->Join(m_threadJoinMs);
+    m_threadAbandoned = !stopped;
     if (stopped) {
+        m_thread.reset();
         m_log.Close();
         m_port.ClosePort();
+    } else {
+        // The thread is stuck in the driver and still holds the port and the
+        // log: both stay open for the rest of the process, the log's lines on disk.
+        m_log.Flush();
     }
-    m_thread.reset();
     if (!m_state.closingAcknowledged.load())
         ui::MessageBox(nullptr, QString::fromStdString(m_state.closingReason.Get()),
                        kClosingCaption);

@@ -27,6 +27,12 @@ public:
     // Shutdown: stop the thread, close the log and the port, and show the
     // closing reason unless the operator closed the window with "Close".
     void OnDestroy();
+    // The command thread did not end within its bound at shutdown (a driver
+    // call that never returns): it still uses the port, the log, the shared
+    // state and the configuration, so none of them may be closed or destroyed;
+    // the application ends the process instead.
+    bool ThreadAbandoned() const { return m_threadAbandoned; }
+    void SetThreadJoinBound(int ms) { m_threadJoinMs = ms; }
 
     // Requests with a busy check: false (after the refusal box) when a cycle is pending.
     bool RequestToolDetection() { return Request(kToolDetectionRequest); }
@@ -79,6 +85,8 @@ private:
     SharedState m_state;
     WindowDisplay m_display;
     std::unique_ptr<CCommandThread> m_thread;
+    int m_threadJoinMs = kThreadJoinMs;
+    bool m_threadAbandoned = false;
     CPageTabCtrl* m_pages = nullptr;  // owned by the tab control
 
     // Members bound to the controls.

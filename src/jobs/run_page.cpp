@@ -141,15 +141,16 @@ void CRunPage::OnDelete() {
     int index = list->currentRow();
     if (index < 0 || !list->item(index)->isSelected()) index = list->count() - 1;
     delete list->takeItem(index);
+    // Qt would select the next line; with none selected, the next Delete takes the last file.
+    list->setCurrentRow(-1);
+    list->clearSelection();
     m_links.state.runList.Delete(index);
 }
 
 void CRunPage::OnRun() {
     if (Control<QListWidget>(IDC_FILE_LIST)->count() == 0) return;
-    const bool doubleFixture = m_links.config.Profile().useDoubleFixture == 1;
-    if (RequestRun(m_links.state, m_links.config) || doubleFixture) {
-        if (doubleFixture) m_links.showSelectedFixture(0);
-    }
+    // A refused Run changes nothing, the fixture radios included.
+    if (RequestRun(m_links.state, m_links.config).fixtureApplied) m_links.showSelectedFixture(0);
 }
 
 void CRunPage::OnOverrideReleased(int trackbarId, int labelId) {

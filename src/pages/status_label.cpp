@@ -384,5 +384,11 @@ void CStatusLabel::changeEvent(QEvent* event) {
         m_systemColor = palette().color(QPalette::Window);
         Redraw();
     }
+    // Put in a dialog control's place, the label takes that control's font,
+    // as the setters that follow edit it.
+    if (event->type() == QEvent::FontChange) {
+        m_logFont = LogFontFrom(font(), logicalDpiY());
+        RebuildFont();
+    }
     QWidget::changeEvent(event);
 }

@@ -13,6 +13,11 @@ void LogFile::Close() {
     m_file = nullptr;
 }
 
+void LogFile::Flush() {
+    std::lock_guard lock(m_mutex);
+    if (m_file) std::fflush(m_file);
+}
+
 bool LogFile::IsEnabled() const {
     std::lock_guard lock(m_mutex);
     return m_file != nullptr;

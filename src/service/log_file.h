@@ -14,6 +14,8 @@ public:
     // Opens (and empties) "log.txt" in the folder; false when it cannot be created.
     bool Open(const std::string& programFolder);
     void Close();
+    // Writes what the stream holds to the file, leaving the log open.
+    void Flush();
     bool IsEnabled() const;
     // Writes the line when logging is on; does nothing otherwise.
     void Write(const std::string& line);

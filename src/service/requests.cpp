@@ -52,26 +52,29 @@ bool RequestStopCycle(SharedState& state) {
     return scanCancelled;
 }
 
-bool RequestRun(SharedState& state, Configuration& config) {
+RunStart RequestRun(SharedState& state, Configuration& config) {
+    RunStart result;
     RunList& runList = state.runList;
-    if (runList.Count() == 0 || runList.Path(0).empty()) return false;
+    if (runList.Count() == 0 || runList.Path(0).empty()) return result;
     // A second Run while files are still being sent would take the job file
     // from under the command thread.
-    if (state.jobState.load() != kJobIdle) return false;
+    if (state.jobState.load() != kJobIdle) return result;
     runList.SetCurrentIndex(0);
     if (config.Profile().useDoubleFixture == 1) {
         MachinePosition origin;
         ActivateFixture(state, config, 0, origin);
         config.SetSelectedFixture(0);
         RequestSetOrigin(state, origin.x, origin.y, origin.z, origin.a);
+        result.fixtureApplied = true;
     }
-    if (!runList.OpenJobFile()) return false;
+    if (!runList.OpenJobFile()) return result;
     state.commandsDone = 0;
     state.jobStartTime = std::time(nullptr);
     state.elapsedSeconds = 0.0;
     // Last: the thread touches the job file only once it sees state 1.
     state.jobState.store(kJobRunning, std::memory_order_release);
-    return true;
+    result.started = true;
+    return result;
 }
 
 void RequestOverride(SharedState& state, Override which, int percent) {

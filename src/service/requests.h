@@ -39,9 +39,15 @@ void RequestSetOrigin(SharedState& state, std::int32_t x, std::int32_t y, std::i
 // Stores the machine's X and Y as aux location n (1-4): step n, code 13.
 void RequestAuxLocation(SharedState& state, int location);
 // Run: starts job output of the run list from its first file (after making
-// fixture offset 1 active in double-fixture mode). False when nothing starts:
-// an empty list, a run still going, or a first file that cannot be opened.
-bool RequestRun(SharedState& state, Configuration& config);
+// fixture offset 1 active in double-fixture mode). Nothing starts with an
+// empty list, a run still going, or a first file that cannot be opened; only
+// in the last case has fixture offset 1 been made active all the same.
+struct RunStart {
+    bool started = false;
+    bool fixtureApplied = false;  // fixture offset 1 is now the active one
+    explicit operator bool() const { return started; }
+};
+RunStart RequestRun(SharedState& state, Configuration& config);
 // An override slider released: the new percentage, then the override cycle.
 enum class Override { Feed, Spindle };
 void RequestOverride(SharedState& state, Override which, int percent);

@@ -99,6 +99,7 @@ QWidget* Dialog::Required(int id) const {
 
 void Dialog::Replace(int id, QWidget* old, QWidget* widget) {
     widget->setParent(this);
+    widget->setFont(old->font());
     widget->setGeometry(old->geometry());
     widget->setEnabled(old->isEnabled());
     widget->setHidden(old->isHidden());

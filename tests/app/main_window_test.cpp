@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QTest>
 
 #include "app/app_fixture.h"
 #include "app/main_window_ids.h"
@@ -118,6 +119,64 @@ TEST_F(MainWindowTest, RequestsRefuseWhileBusyButFixturesAndStopDoNot) {
     Click(IDC_STOP);
     EXPECT_EQ(state.jobState.load(), kJobCancel);
     EXPECT_EQ(state.cycleCode.load(), kStopCycle);
+}
+
+TEST_F(MainWindowTest, EveryBusyRefusalSaysWhichCycleWasRefused) {
+    UseDriver(Driver::Recording);
+    LoadRecordingDriver()->Reset();
+    Start();
+    SharedState& state = window->State();
+    state.SetCycle(kReplaceToolCycle, 0);  // pending until something replaces it
+    Click(IDC_MOVE);
+    Click(IDC_GO);
+    Click(IDC_SET_TOOL_HEIGHT);
+    EXPECT_FALSE(window->RequestDetection());
+    EXPECT_FALSE(window->RequestReplaceTool());
+    EXPECT_FALSE(window->RequestGetTool());
+    EXPECT_THAT(
+        Boxes(),
+        ElementsAre("Error: Can't run the Go cycle while the machine is busy!",
+                    "Error: Can't run the Execute cycle while the machine is busy!",
+                    "Error: Can't run the Tool Detection cycle until the machine is not busy!",
+                    "Error: Can't run the Detection cycle while the machine is busy!",
+                    "Error: Can't run the Replace Tool cycle while the machine is running!",
+                    "Error: Can't run the Get the new Tool cycle while the machine is running!"));
+    EXPECT_EQ(state.cycleCode.load(), kReplaceToolCycle);
+}
+
+TEST_F(MainWindowTest, EscapeClosesWithAnEmptyClosingBox) {
+    UseDriver(Driver::Simulated);
+    Start();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    window->OnDestroy();
+    EXPECT_THAT(Boxes(), ElementsAre("Closing: "));
+    window.reset();
+}
+
+TEST_F(MainWindowTest, AThreadStuckInTheDriverKeepsPortAndLogOpenThroughShutdown) {
+    UseDriver(Driver::Recording);
+    RecordingDriver* driver = LoadRecordingDriver();
+    driver->Reset();
+    Start();
+    ASSERT_TRUE(log.Open(folder));
+    {
+        std::lock_guard lock(driver->mutex);
+        driver->hangOpcode = 0x17;  // the next position read never returns
+    }
+    ASSERT_TRUE(WaitUntil([&] { return driver->Hanging(); }));
+    window->SetThreadJoinBound(100);
+    window->OnDestroy();
+    EXPECT_TRUE(window->ThreadAbandoned());
+    {
+        std::lock_guard lock(driver->mutex);
+        EXPECT_EQ(driver->closeCount, 0);
+    }
+    EXPECT_TRUE(log.IsEnabled());
+    EXPECT_THAT(Boxes(), ElementsAre("Closing: "));
+    // The driver answers at last: the thread ends and the window may go.
+    driver->ReleaseHang();
+    window->SetThreadJoinBound(CTarnwickDlg::kThreadJoinMs);
+    window.reset();
 }
 
 }  // namespace

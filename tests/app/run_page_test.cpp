@@ -76,10 +76,15 @@ TEST_F(RunPageTest, AddAndDeleteKeepListAndCommandCountTogether) {
     EXPECT_EQ(runList.CommandCount(), 3u);
     EXPECT_EQ(runList.Count(), 2);
     EXPECT_EQ(runList.Path(1), folder + "drill.nc");
+    // Afterwards nothing is selected, so the next Delete takes the last file again.
+    EXPECT_TRUE(List().selectedItems().isEmpty());
+    page->OnDelete();
+    EXPECT_EQ(runList.Count(), 1);
+    EXPECT_EQ(runList.Path(0), three);
 
     // Cancelling the file dialog adds nothing; a 21st file is refused with a message.
     Add("");
-    EXPECT_EQ(List().count(), 2);
+    EXPECT_EQ(List().count(), 1);
     while (runList.Count() < RunList::kMaxFiles) Add(three);
     Add(three);
     EXPECT_EQ(List().count(), RunList::kMaxFiles);
@@ -123,6 +128,30 @@ TEST_F(RunPageTest, OverridesActOnlyWhenReleased) {
     EXPECT_EQ(page->Text(IDC_RUN_FEED_LABEL), "150");
     EXPECT_TRUE(WaitUntil(
         [&] { return MachineStatus().find("feed override:    150 %") != std::string::npos; }));
+}
+
+class DoubleFixtureRunPageTest : public RunPageTest {
+protected:
+    void SetUp() override {
+        WriteConfig("MACHINEINFO", "USE_DOUBLE_FIXTURE", "1");
+        WriteConfig("WORKOFFSET", "VALUE", "1");
+        RunPageTest::SetUp();
+    }
+};
+
+TEST_F(DoubleFixtureRunPageTest, ARefusedRunLeavesTheFixtureChoiceAlone) {
+    // In View mode the origin cycle that Run requests waits, and so does the run.
+    Panel("Roland JWX-10", "view on");
+    Add(Write("a.prn", "PU0,0;"));
+    page->OnRun();
+    ASSERT_EQ(window->State().jobState.load(), kJobRunning);
+    EXPECT_TRUE(window->IsChecked(IDC_FIXTURE1));
+    Click(IDC_FIXTURE2);
+    // Run again while that run is still going: refused, and fixture 2 stays chosen.
+    page->OnRun();
+    EXPECT_TRUE(window->IsChecked(IDC_FIXTURE2));
+    EXPECT_EQ(config->SelectedFixture(), 1);
+    Panel("Roland JWX-10", "view off");
 }
 
 }  // namespace

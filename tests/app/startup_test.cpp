@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -103,6 +104,7 @@ TEST_F(AppTest, ActivateLogEmptiesTheLogAndKeepsItOn) {
     about.InitDialog();
     ASSERT_TRUE(about.IsEnabled(IDC_ACTIVATE_LOG));
     EXPECT_FALSE(about.IsEnabled(IDC_CALIBRATION));
+    EXPECT_FALSE(about.Control<QLabel>(IDC_ABOUT_ICON)->pixmap().isNull());
     about.Control<QAbstractButton>(IDC_ACTIVATE_LOG)->click();
     EXPECT_TRUE(log.IsEnabled());
     EXPECT_FALSE(about.IsEnabled(IDC_ACTIVATE_LOG));

@@ -40,7 +40,13 @@ __attribute__((visibility("default"))) int DevIoCtl(std::uint32_t code, void* re
                                                     std::uint32_t requestLength, void* reply,
                                                     std::uint32_t replyLength,
                                                     std::uint32_t* returned, void* overlapped) {
-    std::lock_guard lock(g_driver.mutex);
+    std::unique_lock lock(g_driver.mutex);
+    if (request && requestLength > 0 &&
+        static_cast<const std::uint8_t*>(request)[0] == g_driver.hangOpcode) {
+        g_driver.hanging = true;
+        g_driver.hangChanged.wait(lock, [&] { return g_driver.hangOpcode == -1; });
+        g_driver.hanging = false;
+    }
     RecordedCall call;
     call.code = code;
     const auto* bytes = static_cast<const std::uint8_t*>(request);

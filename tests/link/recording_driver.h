@@ -3,6 +3,7 @@
 // the frames the program sends can be checked byte for byte. Built as a real
 // shared object named RDUPSLT.DLL; a test reaches the same instance through
 // the exported RecordingDriverInstance().
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -44,6 +45,20 @@ struct RecordingDriver {
     std::uint8_t doneByte = 0;
     // What a successful call returns (the block calls pass it on).
     int successResult = 1;
+    // A call with this opcode never returns until ReleaseHang (-1: none hangs).
+    int hangOpcode = -1;
+    bool hanging = false;  // a call is held now
+    std::condition_variable hangChanged;
+
+    void ReleaseHang() {
+        std::lock_guard lock(mutex);
+        hangOpcode = -1;
+        hangChanged.notify_all();
+    }
+    bool Hanging() {
+        std::lock_guard lock(mutex);
+        return hanging;
+    }
 
     void Reset() {
         opens.clear();
@@ -55,6 +70,7 @@ struct RecordingDriver {
         outcomes.clear();
         busyPolls = 0;
         doneByte = 0;
+        hangOpcode = -1;
     }
     std::vector<RecordedCall> Calls() {
         std::lock_guard lock(mutex);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +14,8 @@
 #include <iostream>
 #include <ostream>
 #include <vector>
+
+#include "ui/dialog.h"
 
 void PrintTo(const QColor& c, std::ostream* os) {
     *os << "rgba(" << c.red() << ", " << c.green() << ", " << c.blue() << ", " << c.alpha() << ")";
@@ -290,6 +293,24 @@ TEST(StatusLabelFlash, TextTakesTheBackgroundColourInItsOffPhase) {
 }
 
 // --- Setters and links ------------------------------------------------------
+
+TEST(StatusLabelSetters, ALabelInATemplateControlsPlaceTakesThatControlsFont) {
+    ui::DialogTemplate t;
+    t.fontFace = "DejaVu Sans";
+    t.fontPointSize = 8;
+    t.controls = {ui::Row(100, ui::ControlKind::Static, "X", 4, 4, 40, 10)};
+    // An application font far from the dialog's shows which one the label took.
+    const QFont application = QApplication::font();
+    QFont big("DejaVu Serif");
+    big.setPointSize(30);
+    QApplication::setFont(big);
+    ui::Dialog dialog(t);
+    auto* label = dialog.ReplaceControl<CStatusLabel>(100, nullptr, 100);
+    QApplication::setFont(application);
+    EXPECT_EQ(label->GetLogFont().height, -qRound(8 * label->logicalDpiY() / 72.0));
+    EXPECT_EQ(label->GetLogFont().faceName, "DejaVu Sans");
+    EXPECT_EQ(label->DrawFont().pixelSize(), -label->GetLogFont().height);
+}
 
 TEST(StatusLabelSetters, ChainEditTheLogicalFont) {
     CStatusLabel label;

@@ -228,4 +228,70 @@ TEST_F(ServiceTest, AScanStepNeverRunsWhileItsDetectionCyclePends) {
     EXPECT_TRUE(MotionFrames(Driver()).empty());
 }
 
+// Frame level: every move and probe of the three scans, with its speed,
+// approach and step-back, from a machine that always reads X 10, Y 20, Z 30
+// and the profile's defaults (rotary axis at X 60, Y 72; Y limit 105; tool
+// sensor at X 133, Y 4; safe Z 105).
+TEST_F(ServiceTest, ScansMoveAndProbeWithTheirSpeedsAndDistances) {
+    const std::vector<std::string> touch = {
+        "probe 1000 2000 4000 @120", "move 1000 2000 3050 0 @50", "probe 1000 2000 4000 @10"};
+    auto move = [](const char* xyza, int speed = 3000) {
+        return std::string("move ") + xyza + " @" + std::to_string(speed);
+    };
+    using Frames = std::vector<std::string>;
+    auto join = [](std::initializer_list<Frames> parts) {
+        Frames all;
+        for (const Frames& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const Frames turn = {move("1000 2000 3200 0")};  // lift 2 mm off the contact
+    const Frames runout = join({{move("1000 2000 10500 0"), move("1000 2000 3000 0"),
+                                 move("6000 2000 3000 0"), move("1000 7200 3000 0")},
+                                touch,
+                                turn,
+                                {move("1000 2000 3000 9000")},
+                                touch,
+                                turn,
+                                {move("1000 2000 3000 18000")},
+                                touch,
+                                turn,
+                                {move("1000 2000 3000 27000")},
+                                touch,
+                                turn,
+                                {move("1000 2000 10500 0"), move("1000 2000 3000 0")}});
+    const Frames edges = {
+        move("1000 2000 6000 0", 1500),  // down beside the bar
+        "probe 1000 10500 3000 @50",    move("1000 1500 3000 0"),
+        move("-2000 2000 3000 0"),  // the second column
+        "probe 1000 10500 3000 @50",    move("1000 1500 3000 0"), move("1000 2000 10500 0"),
+        move("1000 8700 3000 0"),       move("4000 2000 3000 0"), move("1000 2000 6000 0", 1500),
+        "probe 1000 0 3000 @50",        move("1000 2500 3000 0"), move("-2000 2000 3000 0"),
+        "probe 1000 0 3000 @50",        move("1000 2500 3000 0"), move("1000 2000 10500 0")};
+    const Frames yCenter = join({{move("1000 2000 10500 0"), move("1000 2000 3000 0"),
+                                  move("6000 2000 3000 0"), move("1000 5700 3000 0")},
+                                 edges,
+                                 {move("1000 2000 3000 0"), "origin 1000 2000 3000 0"}});
+    const Frames toolSensor =
+        join({{move("1000 2000 10500 0"), move("6000 2000 3000 0"), move("6000 2000 3000 0"),
+               move("1000 2000 3000 0")},
+              touch,
+              {move("1000 2000 10500 0"), move("-2000 2000 3000 0")},
+              touch,
+              {move("1000 2000 10500 0"), move("13300 2000 3000 0"), move("1000 400 3000 0"),
+               "probe 1000 2000 4000 @120", move("1000 2000 3050 0", 120),
+               "probe 1000 2000 4000 @10", move("1000 2000 10500 0")}});
+    struct Case {
+        int kind;
+        const Frames& frames;
+    };
+    for (const Case& c : {Case{kRunoutScan, runout}, Case{kYCenterScan, yCenter},
+                          Case{kToolSensorScan, toolSensor}}) {
+        ClearFrames();
+        state.scanStep = 0;
+        state.scanKind = c.kind;
+        for (int i = 0; i < 100 && state.scanKind.load() != kNoScan; ++i) Iterate();
+        EXPECT_EQ(MotionFrames(Driver()), c.frames) << "scan kind " << c.kind;
+    }
+}
+
 }  // namespace

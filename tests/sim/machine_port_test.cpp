@@ -4,6 +4,9 @@
 #include "link/machine_port.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <vector>
@@ -140,6 +143,44 @@ TEST(MachinePortOpen, AnUnknownMachineCannotBeOpened) {
     EXPECT_FALSE(port.OpenPort());
     EXPECT_EQ(messages, std::vector<std::string>{"Couldn't open port to Roland machine."});
     platform::SetMessageBoxHandler({});
+    platform::SetProgramFolder("");
+}
+
+// Two programs on one machine: a write command holds the machine's port mutex
+// from its send until the machine reports it done, so another process's write
+// waits for all of it.
+constexpr std::int32_t kFarX = 10000;  // 100 mm: two seconds at 3000 mm/min
+
+TEST(MachinePortSharing, AWriteOfAnotherProcessWaitsUntilAMoveHasArrived) {
+    ScopedSimDir dir{"1"};  // machine time at real speed
+    platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
+    CMachinePort port;
+    port.SetPortName(kModel);
+    ASSERT_TRUE(port.OpenPort());  // the machine's host runs in this process
+
+    std::string program = TARNWICK_TEST_BIN "/machine_port_mover", model = kModel,
+                folder = TARNWICK_PROGRAM_DIR, x = std::to_string(kFarX);
+    char* argv[] = {program.data(), model.data(), folder.data(), x.data(), nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (port.ReadStatus() != 1 && std::chrono::steady_clock::now() < end) {
+    }
+    ASSERT_EQ(port.ReadStatus(), 1) << "the other process never started its move";
+
+    // Sent now, the origin reaches the machine only once the move has arrived.
+    port.SetOrigin(1, 2, 3, 4);
+    MachinePosition machine;
+    ASSERT_TRUE(port.ReadMachinePosition(machine));
+    EXPECT_EQ(machine, (MachinePosition{kFarX, 0, 10500, 0}));
+    MachinePosition origin;
+    ASSERT_TRUE(port.ReadOrigin(origin));
+    EXPECT_EQ(origin, (MachinePosition{1, 2, 3, 4}));
+
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    port.ClosePort();
     platform::SetProgramFolder("");
 }
 
