@@ -16,6 +16,7 @@
 #include "sample_dialog.h"
 #include "ui/dialog.h"
 #include "ui/recording_message_box_service.h"
+#include "ui/typed_number.h"
 
 namespace {
 
@@ -139,6 +140,21 @@ TEST_F(DataExchangeTest, TextThatIsNoIntegerStopsTheTransferWithABox) {
     int value = 0;
     EXPECT_THROW(dialog.Bindings().Int(4711, value), std::invalid_argument);
     EXPECT_THROW(dialog.Bindings().Radio(kGoX, kGoX + 10, value), std::invalid_argument);
+}
+
+TEST(TypedNumber, ReadsLikeCAtol) {
+    struct Case {
+        const char* text;
+        std::int32_t value;
+        std::int16_t low16;
+    };
+    for (const Case& c :
+         {Case{"500", 500, 500}, Case{"  -5", -5, -5}, Case{"+7mm", 7, 7}, Case{"12.7", 12, 12},
+          Case{"letters", 0, 0}, Case{"", 0, 0}, Case{"- 3", 0, 0}, Case{"\t42", 42, 42},
+          Case{"65537", 65537, 1}, Case{"40000", 40000, -25536}, Case{"4294967297", 1, 1}}) {
+        EXPECT_EQ(ui::ReadTypedInteger(c.text), c.value) << c.text;
+        EXPECT_EQ(ui::ReadTypedInt16(c.text), c.low16) << c.text;
+    }
 }
 
 }  // namespace
