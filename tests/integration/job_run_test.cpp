@@ -66,6 +66,24 @@ protected:
         ASSERT_TRUE(port.ReadCommandsDone(done));
         EXPECT_EQ(done, commands);
     }
+    // Runs the run list and stops it once more than `after` commands are done:
+    // the machine drops what it has not done of the first file and the rest.
+    void StopAfter(std::uint32_t after, std::uint32_t firstFileCommands) {
+        ASSERT_TRUE(RequestRun(state, config));
+        ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > after; }));
+        RequestStopCycle(state);
+        ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
+        // All files were spooled long before the stop.
+        std::uint32_t done = 0;
+        ASSERT_TRUE(port.ReadCommandsDone(done));
+        EXPECT_LT(done, firstFileCommands);
+        // Nothing more executes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::uint32_t later = 0;
+        ASSERT_TRUE(port.ReadCommandsDone(later));
+        EXPECT_EQ(later, done);
+        EXPECT_EQ(port.ReadStatus(), 2);
+    }
 
     simtest::ScopedSimDir dir{"500"};
     std::string folder = [] {
@@ -102,20 +120,7 @@ TEST_F(JobRunTest, TwoExamplesRunToTheEnd) {
 TEST_F(JobRunTest, StopMidJobEndsTheRunAndSendsNothingMore) {
     ASSERT_TRUE(state.runList.Add(Example("pocket.rml")));
     ASSERT_TRUE(state.runList.Add(Example("engraving.rml")));
-    ASSERT_TRUE(RequestRun(state, config));
-    ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 20; }));
-    RequestStopCycle(state);
-    ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
-    // Both files were spooled long before; the machine drops what it has not done.
-    std::uint32_t done = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(done));
-    EXPECT_LT(done, 161u);
-    // The machine has dropped the rest of the job: nothing more executes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::uint32_t later = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(later));
-    EXPECT_EQ(later, done);
-    EXPECT_EQ(port.ReadStatus(), 2);
+    StopAfter(20, 161);
 }
 
 #ifdef TARNWICK_JOBS_DIR
@@ -127,13 +132,8 @@ TEST_F(JobRunTest, TwoRealFilesRunToTheEnd) {
 
 TEST_F(JobRunTest, StopMidRealFileEndsTheRun) {
     ASSERT_TRUE(state.runList.Add(TARNWICK_JOBS_DIR "/pcb_traces.rml"));
-    ASSERT_TRUE(RequestRun(state, config));
-    ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 100; }));
-    RequestStopCycle(state);
-    ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
-    std::uint32_t done = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(done));
-    EXPECT_LT(done, 2060u);
+    ASSERT_TRUE(state.runList.Add(TARNWICK_JOBS_DIR "/test_square.rml"));
+    StopAfter(100, 2060);
 }
 #endif
 
