@@ -6,6 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 job="${2:-../shared/jobs/mold_master.prn}"
+if [ ! -f "$job" ]; then
+  [ -n "${2:-}" ] && { echo "no job file at $job" >&2; exit 2; }
+  # A clone without the shared folder beside it: measure a small example instead.
+  echo "$job (a large real job) is not there; measuring examples/pocket.rml instead."
+  echo "To measure another file: $0 ${build} JOB-FILE [speed factor]"
+  job=examples/pocket.rml
+fi
 export TARNWICK_SIM_SPEED="${3:-500}"
 export TARNWICK_SIM_DIR="$(mktemp -d)"
 export TARNWICK_PROGRAM_FOLDER="$(mktemp -d)/"

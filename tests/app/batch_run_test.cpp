@@ -10,12 +10,13 @@
 
 namespace {
 
-std::string JobFile(const char* name) { return std::string(TARNWICK_JOBS_DIR) + "/" + name; }
+QString Example(const char* name) {
+    return QString::fromStdString(std::string(TARNWICK_EXAMPLES_DIR) + "/" + name);
+}
 
 class BatchRunTest : public AppTest {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(JobFile("test_square.rml"))) GTEST_SKIP() << "no job files";
         // A program folder of the test's own: the simulated driver and a fresh configuration.
         UseDriver(Driver::Simulated);
     }
@@ -40,12 +41,29 @@ protected:
 
 TEST_F(BatchRunTest, AGoodJobEndsWithZeroAndPrintsProgress) {
     const std::string shot = folder + "end.png";
-    EXPECT_EQ(Run({"--add", QString::fromStdString(JobFile("test_square.rml")), "--run",
-                   "--quit-when-done", "--screenshot", QString::fromStdString(shot)}),
+    EXPECT_EQ(Run({"--add", Example("engraving.rml"), "--run", "--quit-when-done", "--screenshot",
+                   QString::fromStdString(shot)}),
               0);
-    EXPECT_THAT(output, ::testing::HasSubstr("test_square.rml, 100.0%"));
+    EXPECT_THAT(output, ::testing::HasSubstr("engraving.rml, 100.0%"));
     EXPECT_TRUE(std::filesystem::exists(shot));
 }
+
+// README's run on a fresh installation of the 4-axis machine, with the rotary example too.
+TEST_F(BatchRunTest, TheExamplesRunToTheEndOnAFreshMdx40) {
+    EXPECT_EQ(Run({"--machine-type", "1", "--add", Example("engraving.rml"), "--add",
+                   Example("rotary.rml"), "--run", "--quit-when-done"}),
+              0);
+    EXPECT_THAT(output, ::testing::HasSubstr("rotary.rml, 100.0%"));
+}
+
+#ifdef TARNWICK_JOBS_DIR
+TEST_F(BatchRunTest, RealFilesEndWithZero) {
+    EXPECT_EQ(Run({"--add", TARNWICK_JOBS_DIR "/pcb_outline.rml", "--add",
+                   TARNWICK_JOBS_DIR "/test_square.rml", "--run", "--quit-when-done"}),
+              0);
+    EXPECT_THAT(output, ::testing::HasSubstr("test_square.rml, 100.0%"));
+}
+#endif
 
 TEST_F(BatchRunTest, ARefusedFileEndsWithTwo) {
     EXPECT_EQ(
@@ -55,15 +73,13 @@ TEST_F(BatchRunTest, ARefusedFileEndsWithTwo) {
 }
 
 TEST_F(BatchRunTest, ALostMachineEndsWithThree) {
-    const int code = Run(
-        {"--add", QString::fromStdString(JobFile("pcb_traces.rml")), "--run", "--quit-when-done"},
-        [this] {
-            // Wait for the program's machine to be up, then lose it.
-            ASSERT_TRUE(WaitUntil(
-                [this] { return std::filesystem::exists(sim.Path() + "/Roland JWX-10.ctl"); }));
-            QThread::msleep(500);
-            Panel("Roland JWX-10", "fault lose");
-        });
+    const int code = Run({"--add", Example("pocket.rml"), "--run", "--quit-when-done"}, [this] {
+        // Wait for the program's machine to be up, then lose it.
+        ASSERT_TRUE(WaitUntil(
+            [this] { return std::filesystem::exists(sim.Path() + "/Roland JWX-10.ctl"); }));
+        QThread::msleep(500);
+        Panel("Roland JWX-10", "fault lose");
+    });
     EXPECT_EQ(code, 3);
 }
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string JobFile(const char* name) { return std::string(TARNWICK_JOBS_DIR) + "/" + name; }
+std::string Example(const char* name) { return std::string(TARNWICK_EXAMPLES_DIR) + "/" + name; }
 
 class RunPageTest : public MainWindowTest {
 protected:
@@ -92,31 +92,29 @@ TEST_F(RunPageTest, AddAndDeleteKeepListAndCommandCountTogether) {
 }
 
 TEST_F(RunPageTest, ARealJobRunsFromThePageToTheEnd) {
-    if (!std::filesystem::exists(JobFile("pcb_outline.rml"))) GTEST_SKIP() << "no shared job files";
-    Add(JobFile("pcb_outline.rml"));
+    Add(Example("engraving.rml"));
     page->Control<QAbstractButton>(IDC_RUN_RUN)->click();
     SharedState& state = window->State();
     ASSERT_EQ(state.jobState.load(), kJobRunning);
     EXPECT_TRUE(WaitUntil([&] { return page->Text(IDC_PERCENT_TEXT) != "0"; }));
     EXPECT_TRUE(WaitUntil([&] {
-        return state.jobState.load() == kJobIdle && state.commandsDone.load() >= 40 &&
+        return state.jobState.load() == kJobIdle && state.commandsDone.load() >= 125 &&
                state.lastStatus.load() == 2;
     }));
     EXPECT_NE(page->Text(IDC_CUT_TIME), "");
-    EXPECT_THAT(MachineStatus(), ::testing::HasSubstr("commands done:    43"));
+    EXPECT_THAT(MachineStatus(), ::testing::HasSubstr("commands done:    128"));
 }
 
 TEST_F(RunPageTest, StopMidJobEndsIt) {
-    if (!std::filesystem::exists(JobFile("pcb_traces.rml"))) GTEST_SKIP() << "no shared job files";
-    Add(JobFile("pcb_traces.rml"));
+    Add(Example("pocket.rml"));
     page->OnRun();
     SharedState& state = window->State();
     ASSERT_TRUE(WaitUntil([&] { return state.commandsDone.load() > 50; }));
     Click(IDC_STOP);
     ASSERT_TRUE(WaitUntil(
         [&] { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }));
-    EXPECT_LT(state.commandsDone.load(), 2060u);
-    EXPECT_THAT(MachineStatus(), ::testing::Not(::testing::HasSubstr("commands done:    2060")));
+    EXPECT_LT(state.commandsDone.load(), 161u);
+    EXPECT_THAT(MachineStatus(), ::testing::Not(::testing::HasSubstr("commands done:    161")));
 }
 
 TEST_F(RunPageTest, OverridesActOnlyWhenReleased) {

@@ -1,5 +1,6 @@
-// Real job files run from the run list through the command thread's job
-// output into the simulated machine, as an operator runs them.
+// Job files run from the run list through the command thread's job output
+// into the simulated machine, as an operator runs them: the examples, and the
+// shared folder's real files when it is there.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,13 +24,11 @@ namespace {
 
 constexpr const char* kModel = "Roland MDX-40";
 
-std::string JobFile(const char* name) { return std::string(TARNWICK_JOBS_DIR) + "/" + name; }
+std::string Example(const char* name) { return std::string(TARNWICK_EXAMPLES_DIR) + "/" + name; }
 
 class JobRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(JobFile("pcb_traces.rml")))
-            GTEST_SKIP() << "the shared job files are not beside the repository";
         platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
         port.SetPortName(kModel);
         ASSERT_TRUE(port.OpenPort());
@@ -57,6 +56,34 @@ protected:
         return false;
     }
     bool RunEnded() { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }
+    // Runs the run list to the end: the machine then reports `commands` done.
+    void RunToTheEnd(std::uint32_t commands) {
+        EXPECT_EQ(state.runList.CommandCount(), commands);
+        ASSERT_TRUE(RequestRun(state, config));
+        ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
+        std::uint32_t done = 0;
+        ASSERT_TRUE(port.ReadCommandsDone(done));
+        EXPECT_EQ(done, commands);
+    }
+    // Runs the run list and stops it once more than `after` commands are done:
+    // the machine drops what it has not done of the first file and the rest.
+    void StopAfter(std::uint32_t after, std::uint32_t firstFileCommands) {
+        ASSERT_TRUE(RequestRun(state, config));
+        ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > after; }));
+        RequestStopCycle(state);
+        ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
+        // All files were spooled long before the stop.
+        std::uint32_t done = 0;
+        ASSERT_TRUE(port.ReadCommandsDone(done));
+        EXPECT_LT(done, firstFileCommands);
+        // Nothing more executes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::uint32_t later = 0;
+        ASSERT_TRUE(port.ReadCommandsDone(later));
+        EXPECT_EQ(later, done);
+        EXPECT_EQ(port.ReadStatus(), 2);
+    }
 
     simtest::ScopedSimDir dir{"500"};
     std::string folder = [] {
@@ -71,46 +98,43 @@ protected:
     CCommandThread thread{ServiceContext{port, config, state, display, log, platform::SleepMs}};
 };
 
-TEST_F(JobRunTest, TwoRealFilesRunToTheEnd) {
-    ASSERT_TRUE(state.runList.Add(JobFile("pcb_outline.rml")));
-    ASSERT_TRUE(state.runList.Add(JobFile("test_square.rml")));
-    EXPECT_EQ(state.runList.CommandCount(), 43u + 16u);
-    ASSERT_TRUE(RequestRun(state, config));
-    ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 0; }));
-    ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
-    std::uint32_t done = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(done));
-    EXPECT_EQ(done, 59u);
+TEST_F(JobRunTest, TwoExamplesRunToTheEnd) {
+    ASSERT_TRUE(state.runList.Add(Example("engraving.rml")));
+    ASSERT_TRUE(state.runList.Add(Example("rotary.rml")));
+    RunToTheEnd(128u + 101u);
+    // Both end parked at X 0, Y 100 mm, Z 60 mm; the rotary axis has turned four times.
+    MachinePosition machine;
+    ASSERT_TRUE(port.ReadMachinePosition(machine));
+    EXPECT_EQ(machine, (MachinePosition{15250, 25250, 9000, 144000}));
     // The displays followed the job: percentages on the way, the position at the end.
     const auto percents = display.History(Window::RunPage, IDC_PERCENT_TEXT);
     EXPECT_NE(std::find_if(percents.begin(), percents.end(),
                            [](const std::string& p) { return p != "0%"; }),
               percents.end());
     EXPECT_NE(display.Text(Window::RunPage, IDC_CUT_TIME), "<unset>");
-    MachinePosition machine;
-    ASSERT_TRUE(port.ReadMachinePosition(machine));
     EXPECT_TRUE(WaitFor([&] {
         return display.Text(Window::Main, IDC_POS_X) == FormatText("%.2f", machine.x * 0.01);
     }));
 }
 
 TEST_F(JobRunTest, StopMidJobEndsTheRunAndSendsNothingMore) {
-    ASSERT_TRUE(state.runList.Add(JobFile("pcb_traces.rml")));
-    ASSERT_TRUE(state.runList.Add(JobFile("test_square.rml")));
-    ASSERT_TRUE(RequestRun(state, config));
-    ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 100; }));
-    RequestStopCycle(state);
-    ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
-    // Both files were spooled long before; the machine drops what it has not done.
-    std::uint32_t done = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(done));
-    EXPECT_LT(done, 2060u + 16u);
-    // The machine has dropped the rest of the job: nothing more executes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::uint32_t later = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(later));
-    EXPECT_EQ(later, done);
-    EXPECT_EQ(port.ReadStatus(), 2);
+    ASSERT_TRUE(state.runList.Add(Example("pocket.rml")));
+    ASSERT_TRUE(state.runList.Add(Example("engraving.rml")));
+    StopAfter(20, 161);
 }
+
+#ifdef TARNWICK_JOBS_DIR
+TEST_F(JobRunTest, TwoRealFilesRunToTheEnd) {
+    ASSERT_TRUE(state.runList.Add(TARNWICK_JOBS_DIR "/pcb_outline.rml"));
+    ASSERT_TRUE(state.runList.Add(TARNWICK_JOBS_DIR "/test_square.rml"));
+    RunToTheEnd(43u + 16u);
+}
+
+TEST_F(JobRunTest, StopMidRealFileEndsTheRun) {
+    ASSERT_TRUE(state.runList.Add(TARNWICK_JOBS_DIR "/pcb_traces.rml"));
+    ASSERT_TRUE(state.runList.Add(TARNWICK_JOBS_DIR "/test_square.rml"));
+    StopAfter(100, 2060);
+}
+#endif
 
 }  // namespace
