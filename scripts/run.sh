@@ -18,7 +18,7 @@ job=examples/engraving.rml
 export TARNWICK_SIM_SPEED="${TARNWICK_SIM_SPEED:-10}"
 echo "No display: running $job on the simulated Roland MDX-40 under a virtual display."
 status=0
-xvfb-run -a -s "-screen 0 1024x768x24" "$bin/tarnwick" "${args[@]}" \
+bash scripts/with_display.sh -s "-screen 0 1024x768x24" "$bin/tarnwick" "${args[@]}" \
   --add "$job" --run --quit-when-done --screenshot build/tarnwick-run.png "$@" || status=$?
 echo "Finished with exit code $status; the window at the end: build/tarnwick-run.png"
 exit $status

@@ -1,9 +1,12 @@
 // The motion and setting cycles in the service loop, against the recording driver.
 #include <gmock/gmock.h>
 
+#include <cmath>
+
 #include "platform/profile_file.h"
 #include "service/requests.h"
 #include "service/service_fixture.h"
+#include "service/units.h"
 
 using ::testing::ElementsAre;
 
@@ -236,6 +239,20 @@ TEST_F(MotionCycleTest, BusyCheckedRequestsRefuseWhileACyclePends) {
     EXPECT_EQ(state.cycleCode.load(), kReplaceToolCycle);
     EXPECT_FALSE(RequestStopCycle(state));
     EXPECT_EQ(state.cycleCode.load(), kStopCycle);
+}
+
+TEST(Units, MillimetresBecomeCountsWithoutLosingAHundredthToBinaryFractions) {
+    struct Case {
+        double mm;
+        std::int32_t floor, trunc;
+    };
+    for (const Case& c : {Case{1.15, 115, 115}, Case{0.29, 29, 29}, Case{-1.15, -115, -115},
+                          Case{123.45, 12345, 12345}, Case{12.345, 1234, 1234},
+                          Case{-12.345, -1235, -1234}, Case{-0.001, -1, 0},
+                          Case{1e12, INT32_MAX, INT32_MAX}, Case{std::nan(""), 0, 0}}) {
+        EXPECT_EQ(FloorCounts(c.mm), c.floor) << c.mm;
+        EXPECT_EQ(TruncCounts(c.mm), c.trunc) << c.mm;
+    }
 }
 
 }  // namespace

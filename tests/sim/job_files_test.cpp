@@ -26,9 +26,8 @@ struct MachineSetup {
 // (which go down to -12 mm and up to +60.5 mm) stay within travel.
 const MachineSetup kMidTable{"MDX-40, origin mid-table 30 mm up", Mdx40(), {15250, 15250, 3000, 0}};
 // The machine's own origin, which a fresh installation takes (on the MDX-40
-// shifted 1.15 mm in X, which the program sets as 114 counts): README's run
-// command and the window tests run there.
-const MachineSetup kFreshMdx40{"MDX-40, a fresh installation's origin", Mdx40(), {114, 0, 0, 0}};
+// shifted 1.15 mm in X): README's run command and the window tests run there.
+const MachineSetup kFreshMdx40{"MDX-40, a fresh installation's origin", Mdx40(), {115, 0, 0, 0}};
 const MachineSetup kFreshJwx10{"JWX-10, a fresh installation's origin", Jwx10(), {0, 0, 0, 0}};
 
 struct JobFile {
