@@ -217,6 +217,36 @@ TEST(RunList, CountsEverySemicolonAndKeepsTwentySlots) {
     std::filesystem::remove_all(folder);
 }
 
+// Counting goes by blocks and by runs inside a block: every ';' counts once,
+// whether it falls on a run's or a read's edge, and so does every byte of a
+// file that is nothing but ';'.
+TEST(RunList, CountsAcrossBlockEdges) {
+    char pattern[] = "/tmp/tarnwick-runlist-XXXXXX";
+    const std::string folder = std::string(mkdtemp(pattern)) + "/";
+    const std::string path = folder + "edges.prn";
+    const std::size_t mib = 1 << 20;
+    for (const std::size_t size :
+         {std::size_t(1), std::size_t(239), std::size_t(240), std::size_t(241), std::size_t(4799),
+          mib - 1, mib, mib + 241, 3 * mib + 17}) {
+        std::string all(size, ';');
+        std::ofstream(path, std::ios::binary) << all;
+        EXPECT_EQ(RunList::CountCommands(path), size) << size << " bytes of ';'";
+
+        // One in seven, and the first and last byte of every 240 and of every MiB.
+        std::string mixed(size, 'Z');
+        std::uint32_t expected = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (i % 7 == 3 || i % 240 == 0 || i % 240 == 239 || i % mib == mib - 1) {
+                mixed[i] = ';';
+                ++expected;
+            }
+        }
+        std::ofstream(path, std::ios::binary) << mixed;
+        EXPECT_EQ(RunList::CountCommands(path), expected) << size << " mixed bytes";
+    }
+    std::filesystem::remove_all(folder);
+}
+
 TEST(PrintQueue, AQueueNoMachineServesCannotBeOpened) {
     setenv("TARNWICK_SIM_DIR", "/nonexistent-folder", 1);
     EXPECT_EQ(platform::PrintQueue::Open("Roland MDX-40"), nullptr);
