@@ -80,22 +80,30 @@ bool PrintQueue::StartPage() {
 bool PrintQueue::Write(const void* data, std::size_t length) {
     if (!m_inPage || m_failed) return false;
     const char* bytes = static_cast<const char*>(data);
-    while (length > 0) {
-        const std::size_t room = kBufferSize - m_buffer.size();
-        const std::size_t n = length < room ? length : room;
-        m_buffer.insert(m_buffer.end(), bytes, bytes + n);
-        bytes += n;
-        length -= n;
-        if (m_buffer.size() == kBufferSize && !Flush()) return false;
+    if (m_buffer.size() + length < kBufferSize) {
+        m_buffer.insert(m_buffer.end(), bytes, bytes + length);
+        return true;
     }
-    return true;
+    // What is buffered goes first; a write of a buffer's worth or more then
+    // goes out as it is rather than through the buffer.
+    if (!Flush()) return false;
+    if (length < kBufferSize) {
+        m_buffer.insert(m_buffer.end(), bytes, bytes + length);
+        return true;
+    }
+    return Send(bytes, length);
 }
 
 bool PrintQueue::Flush() {
+    const bool sent = Send(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+    return sent;
+}
+
+bool PrintQueue::Send(const char* bytes, std::size_t length) {
     std::size_t sent = 0;
-    while (sent < m_buffer.size() && !m_failed) {
-        const ssize_t n =
-            ::send(m_socket, m_buffer.data() + sent, m_buffer.size() - sent, MSG_NOSIGNAL);
+    while (sent < length && !m_failed) {
+        const ssize_t n = ::send(m_socket, bytes + sent, length - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -104,7 +112,6 @@ bool PrintQueue::Flush() {
             m_failed = true;
         }
     }
-    m_buffer.clear();
     return !m_failed;
 }
 

@@ -34,6 +34,7 @@ public:
 private:
     explicit PrintQueue(std::string path);
     bool Flush();
+    bool Send(const char* bytes, std::size_t length);
     void Disconnect();
 
     std::string m_path;

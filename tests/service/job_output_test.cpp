@@ -88,6 +88,30 @@ TEST_F(JobOutputTest, ACommandLongerThanTheLineBufferIsSentWhole) {
     EXPECT_EQ(recorder->Documents()[0], longCommand + '\0' + "PU;" + '\0');
 }
 
+// Files are read and handed to the queue in large blocks: commands that span
+// two reads, a command longer than a read, and many small ones around them
+// reach the machine exactly as the byte-by-byte rule says.
+TEST_F(JobOutputTest, CommandsAcrossReadsReachTheMachineByteForByte) {
+    std::string file;
+    for (int i = 0; file.size() < (1u << 20) - 5; ++i)
+        file += "Z" + std::to_string(i) + ",1,-10;\n";
+    file += "PU" + std::string((3u << 19), '7') + ";";  // 1.5 MiB, across the next read
+    for (int i = 0; i < 40000; ++i) file += i % 3 ? "PA;" : "V15;\r\n";
+    file += "PU1,2";  // no ';': not sent
+    std::string expected;
+    for (char c : file) {
+        expected.push_back(c);
+        if (c == ';') expected.push_back('\0');
+    }
+    expected.resize(expected.rfind('\0') + 1);
+    Run({WriteFile("blocks.prn", file)});
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(1));
+    ASSERT_EQ(recorder->Documents()[0].size(), expected.size());
+    EXPECT_TRUE(recorder->Documents()[0] == expected);
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+}
+
 TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     ASSERT_TRUE(log.Open(m_folder));
     std::string big;
