@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,9 +15,13 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-// A machine that takes no data for this long is taken as gone, so a job
-// output can never block for ever on a stalled queue.
-constexpr int kSendTimeoutSeconds = 30;
+// A machine whose memory is full takes no data until it has worked through
+// some, which may take minutes; a write waits for it in slices this long, so
+// that it can be abandoned soon after it is no longer wanted.
+constexpr timeval kSendSlice{0, 100 * 1000};
+// Without a way to abandon a write, a machine that takes no data for this
+// long is taken as gone, so a job output can never block for ever.
+constexpr std::chrono::seconds kNoProgressLimit{30};
 
 std::string EnvOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
@@ -30,8 +35,7 @@ int Connect(const std::string& path) {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
-    const timeval timeout{kSendTimeoutSeconds, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kSendSlice, sizeof kSendSlice);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;
@@ -102,12 +106,18 @@ bool PrintQueue::Flush() {
 
 bool PrintQueue::Send(const char* bytes, std::size_t length) {
     std::size_t sent = 0;
+    auto progress = std::chrono::steady_clock::now();
     while (sent < length && !m_failed) {
         const ssize_t n = ::send(m_socket, bytes + sent, length - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
+            progress = std::chrono::steady_clock::now();
         } else if (n < 0 && errno == EINTR) {
             continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+                   (m_abandon ? !m_abandon()
+                              : std::chrono::steady_clock::now() - progress < kNoProgressLimit)) {
+            continue;  // the machine is busy, not gone
         } else {
             m_failed = true;
         }

@@ -38,6 +38,9 @@ void JobOutput::StreamCurrentFile() {
     bool finished = true;
     // A queue that cannot be opened skips the file: closed and counted as done.
     if (auto queue = platform::PrintQueue::Open(m_context.port.PortName())) {
+        // A machine whose memory is full holds a write up for as long as it
+        // needs; Stop and the thread's end must not wait for it.
+        queue->SetAbandonCheck([this] { return Cancelled(); });
         queue->StartDocument(kDocumentName, kDataType);
         queue->StartPage();
         m_context.log.Write("Starting File Output\n");

@@ -2,10 +2,16 @@
 // double-fixture switch; and the run list that feeds it.
 #include <gmock/gmock.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/print_queue.h"
 #include "platform/profile_file.h"
@@ -142,6 +148,35 @@ TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     EXPECT_EQ(recorder->Documents().size(), 1u);  // the second file was never sent
     log.Close();
     EXPECT_EQ(ReadLog(), "Spindle=0\nStarting File Output\nFile Output Cancelled\n");
+}
+
+// A machine whose memory is full takes nothing for as long as it works
+// through it (minutes at real speed). Stop meanwhile must not wait for it.
+TEST_F(JobOutputTest, StopWhileTheMachineTakesNoDataEndsTheStream) {
+    const std::string path = m_folder + port.PortName() + ".job";
+    recorder.reset();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);  // connects, but is never read
+
+    std::string big;
+    while (big.size() < (8u << 20)) big += "Z100,100,-50;\n";
+    Run({WriteFile("big.prn", big)});
+    std::thread operatorStops([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RequestStopCycle(state);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Iterate();
+    operatorStops.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(state.jobState.load(), kJobCancel);
+    EXPECT_EQ(state.runList.JobFile(), nullptr);
+    ::close(listener);
+    ::unlink(path.c_str());
 }
 
 TEST_F(JobOutputTest, StopBeforeTheStreamBeginsClosesTheJobFile) {
