@@ -76,10 +76,13 @@ bool JobOutput::Stream(platform::PrintQueue& queue) {
         char* const begin = out.get();
         char* next = begin + carried;
         char* whole = begin;  // end of the last whole command so far
+        bool cancelled = false;
         for (const char* in = read.get(), *end = in + n; in != end; ++in) {
             if (jobState.load(std::memory_order_relaxed) == kJobCancel ||
-                stop.load(std::memory_order_relaxed))
-                return false;
+                stop.load(std::memory_order_relaxed)) {
+                cancelled = true;
+                break;
+            }
             *next++ = *in;
             if (*in == ';') {
                 // Each command reaches the machine followed by one zero byte.
@@ -87,7 +90,10 @@ bool JobOutput::Stream(platform::PrintQueue& queue) {
                 whole = next;
             }
         }
+        // The commands completed before a Stop still go, as they would have
+        // one at a time; the one it cut short does not.
         if (whole != begin) queue.Write(begin, std::size_t(whole - begin));
+        if (cancelled) return false;
         carried = std::size_t(next - whole);
         std::memmove(begin, whole, carried);
     }

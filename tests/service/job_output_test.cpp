@@ -135,6 +135,12 @@ TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     EXPECT_LT(sent.size(), big.size());
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.back(), '\0');  // only whole commands
+    std::string streamed;          // the whole file as it would have gone out
+    for (char c : big) {
+        streamed.push_back(c);
+        if (c == ';') streamed.push_back('\0');
+    }
+    EXPECT_TRUE(sent == streamed.substr(0, sent.size())) << "the commands before the Stop, exactly";
     EXPECT_EQ(state.runList.JobFile(), nullptr);
     EXPECT_EQ(state.jobState.load(), kJobCancel);
     EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);  // the stop cycle's pulses
@@ -219,6 +225,7 @@ TEST_F(JobOutputTest, DoubleFixtureSetsFixture2OriginBeforeTheSecondFile) {
     EXPECT_EQ(platform::ReadProfileString("WORKOFFSET", "NUM", "", config->Path()), "1");
     EXPECT_EQ(state.runList.CurrentIndex(), 1);
     EXPECT_NE(state.runList.JobFile(), nullptr);
+    ASSERT_TRUE(recorder->WaitForDocuments(1));   // the channel may still be taking a.prn in
     EXPECT_EQ(recorder->Documents().size(), 1u);  // b.prn not opened as a document yet
     Iterate();
     ASSERT_TRUE(recorder->WaitForDocuments(2));
