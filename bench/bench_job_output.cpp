@@ -217,6 +217,7 @@ public:
                 ssize_t n;
                 while ((n = ::read(client, buffer, sizeof buffer)) > 0) m_bytes += std::uint64_t(n);
                 ::close(client);
+                ++m_documents;
             }
         });
     }
@@ -226,12 +227,17 @@ public:
         m_thread.join();
         std::filesystem::remove_all(m_dir);
     }
-    std::uint64_t Bytes() const { return m_bytes.load(); }
+    // The bytes of `documents` whole documents, once they have all come in.
+    std::uint64_t Bytes(std::uint64_t documents) const {
+        while (m_documents.load() < documents) std::this_thread::yield();
+        return m_bytes.load();
+    }
 
 private:
     std::string m_dir;
     int m_listener = -1;
     std::atomic<std::uint64_t> m_bytes{0};
+    std::atomic<std::uint64_t> m_documents{0};
     std::thread m_thread;
 };
 
@@ -245,7 +251,7 @@ void BM_JobOutputToSink(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(runs * mib * kMiB));
     state.counters["cpu_ms_per_MiB"] = cpu * 1e3 / (runs * mib);
     // What reached the channel: each command followed by its zero byte.
-    state.counters["sent_MiB"] = double(channel.Bytes()) / kMiB / runs;
+    state.counters["sent_MiB"] = double(channel.Bytes(state.iterations())) / kMiB / runs;
 }
 BENCHMARK(BM_JobOutputToSink)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
