@@ -8,16 +8,18 @@ void JobBuffer::Append(std::span<const std::uint8_t> bytes) {
     m_size += bytes.size();
 }
 
-bool JobBuffer::Pop(std::uint8_t& byte) {
-    if (m_size == 0) return false;
-    const auto& front = m_chunks.front();
-    byte = front[m_offset++];
-    --m_size;
-    if (m_offset == front.size()) {
+std::span<const std::uint8_t> JobBuffer::Front() const {
+    if (m_size == 0) return {};
+    return std::span<const std::uint8_t>(m_chunks.front()).subspan(m_offset);
+}
+
+void JobBuffer::Consume(std::size_t count) {
+    m_offset += count;
+    m_size -= count;
+    if (m_offset == m_chunks.front().size()) {
         m_chunks.pop_front();
         m_offset = 0;
     }
-    return true;
 }
 
 void JobBuffer::Clear() {

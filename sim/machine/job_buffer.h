@@ -12,7 +12,10 @@ namespace sim {
 class JobBuffer {
 public:
     void Append(std::span<const std::uint8_t> bytes);
-    bool Pop(std::uint8_t& byte);
+    // The oldest bytes, as many as lie together (empty when none): read them,
+    // then Consume as many as were used.
+    std::span<const std::uint8_t> Front() const;
+    void Consume(std::size_t count);
     std::size_t Size() const { return m_size; }
     bool Empty() const { return m_size == 0; }
     void Clear();

@@ -87,8 +87,15 @@ bool Machine::StepJob() {
         return true;
     }
     auto& ops = m_interpreter.Ops();
-    std::uint8_t byte;
-    while (ops.empty() && m_jobBuffer.Pop(byte)) m_parser.Feed(byte);
+    // Bytes are parsed only until they yield something to do, so that the
+    // rest waits in the buffer (and counts as held) until its time comes.
+    while (ops.empty()) {
+        const auto bytes = m_jobBuffer.Front();
+        if (bytes.empty()) break;
+        std::size_t used = 0;
+        while (used < bytes.size() && ops.empty()) m_parser.Feed(bytes[used++]);
+        m_jobBuffer.Consume(used);
+    }
     if (ops.empty()) return false;
     const JobOp op = ops.front();
     ops.pop_front();

@@ -9,8 +9,7 @@ namespace sim {
 
 namespace {
 
-// Digits beyond these limits cannot change a clamped coordinate or speed.
-constexpr double kValueLimit = 1e12;
+// Digits beyond this cannot change a clamped coordinate or speed.
 constexpr double kSmallestDigit = 1e-9;
 
 struct Name {
@@ -69,13 +68,6 @@ bool StartsNumber(std::uint8_t b) { return IsDigit(b) || b == '+' || b == '-' ||
 char Upper(std::uint8_t b) { return static_cast<char>(std::toupper(b)); }
 
 }  // namespace
-
-void RmlParser::Feed(std::uint8_t byte) {
-    // A byte that ends one command is read again as the start of the next; that
-    // happens at most twice for one byte (end, then a fresh start).
-    while (!Step(byte)) {
-    }
-}
 
 void RmlParser::Reset() { m_state = State::Idle; }
 

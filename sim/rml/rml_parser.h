@@ -13,11 +13,24 @@ class RmlParser {
 public:
     explicit RmlParser(RmlListener& listener) : m_listener(listener) {}
 
-    void Feed(std::uint8_t byte);
+    void Feed(std::uint8_t byte) {
+        // Most bytes of a job are digits of whole numbers: taken here, inline.
+        if (m_state == State::Number && m_scale == 0 && byte >= '0' && byte <= '9') {
+            if (m_value < kValueLimit) m_value = m_value * 10 + (byte - '0');
+            return;
+        }
+        // A byte that ends one command is read again as the start of the next;
+        // that happens at most twice for one byte (end, then a fresh start).
+        while (!Step(byte)) {
+        }
+    }
     // Drops a half-read command, as when the machine clears its memory.
     void Reset();
 
 private:
+    // Digits beyond this cannot change a clamped coordinate or speed.
+    static constexpr double kValueLimit = 1e12;
+
     enum class State {
         Idle,
         Letter,

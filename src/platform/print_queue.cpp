@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,9 +15,13 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-// A machine that takes no data for this long is taken as gone, so a job
-// output can never block for ever on a stalled queue.
-constexpr int kSendTimeoutSeconds = 30;
+// A machine whose memory is full takes no data until it has worked through
+// some, which may take minutes; a write waits for it in slices this long, so
+// that it can be abandoned soon after it is no longer wanted.
+constexpr timeval kSendSlice{0, 100 * 1000};
+// Without a way to abandon a write, a machine that takes no data for this
+// long is taken as gone, so a job output can never block for ever.
+constexpr std::chrono::seconds kNoProgressLimit{30};
 
 std::string EnvOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
@@ -30,8 +35,7 @@ int Connect(const std::string& path) {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
-    const timeval timeout{kSendTimeoutSeconds, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kSendSlice, sizeof kSendSlice);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;
@@ -80,31 +84,44 @@ bool PrintQueue::StartPage() {
 bool PrintQueue::Write(const void* data, std::size_t length) {
     if (!m_inPage || m_failed) return false;
     const char* bytes = static_cast<const char*>(data);
-    while (length > 0) {
-        const std::size_t room = kBufferSize - m_buffer.size();
-        const std::size_t n = length < room ? length : room;
-        m_buffer.insert(m_buffer.end(), bytes, bytes + n);
-        bytes += n;
-        length -= n;
-        if (m_buffer.size() == kBufferSize && !Flush()) return false;
+    if (m_buffer.size() + length < kBufferSize) {
+        m_buffer.insert(m_buffer.end(), bytes, bytes + length);
+        return true;
     }
-    return true;
+    // What is buffered goes first; a write of a buffer's worth or more then
+    // goes out as it is rather than through the buffer.
+    if (!Flush()) return false;
+    if (length < kBufferSize) {
+        m_buffer.insert(m_buffer.end(), bytes, bytes + length);
+        return true;
+    }
+    return Send(bytes, length);
 }
 
 bool PrintQueue::Flush() {
+    const bool sent = Send(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+    return sent;
+}
+
+bool PrintQueue::Send(const char* bytes, std::size_t length) {
     std::size_t sent = 0;
-    while (sent < m_buffer.size() && !m_failed) {
-        const ssize_t n =
-            ::send(m_socket, m_buffer.data() + sent, m_buffer.size() - sent, MSG_NOSIGNAL);
+    auto progress = std::chrono::steady_clock::now();
+    while (sent < length && !m_failed) {
+        const ssize_t n = ::send(m_socket, bytes + sent, length - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
+            progress = std::chrono::steady_clock::now();
         } else if (n < 0 && errno == EINTR) {
             continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+                   (m_abandon ? !m_abandon()
+                              : std::chrono::steady_clock::now() - progress < kNoProgressLimit)) {
+            continue;  // the machine is busy, not gone
         } else {
             m_failed = true;
         }
     }
-    m_buffer.clear();
     return !m_failed;
 }
 

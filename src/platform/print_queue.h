@@ -6,6 +6,7 @@
 // machine folder (TARNWICK_SIM_DIR, else $XDG_RUNTIME_DIR/tarnwick-sim, else
 // /tmp/tarnwick-sim-<uid>). One document is one connection.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,12 +29,19 @@ public:
     bool EndPage();
     bool EndDocument();
 
+    // While a write waits for a busy machine, `abandon` is asked about ten
+    // times a second; once it says yes, that write fails and the rest of the
+    // document is dropped. Without it, a machine that takes no data for 30 s
+    // is taken as gone.
+    void SetAbandonCheck(std::function<bool()> abandon) { m_abandon = std::move(abandon); }
+
     // The folder that holds the machines' channels.
     static std::string MachineFolder();
 
 private:
     explicit PrintQueue(std::string path);
     bool Flush();
+    bool Send(const char* bytes, std::size_t length);
     void Disconnect();
 
     std::string m_path;
@@ -41,6 +49,7 @@ private:
     bool m_inPage = false;
     bool m_failed = false;  // a write failed: the rest of the document is dropped
     std::vector<char> m_buffer;
+    std::function<bool()> m_abandon;
 };
 
 }  // namespace platform

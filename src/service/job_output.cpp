@@ -1,6 +1,7 @@
 #include "service/job_output.h"
 
-#include <array>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "config/configuration.h"
@@ -14,7 +15,9 @@ namespace {
 // Room for one command as most files hold it; a longer command grows the
 // buffer rather than being cut or overrunning it.
 constexpr std::size_t kLineBufferSize = 262144;
-constexpr std::size_t kReadSize = 64 * 1024;
+// Large reads, and all whole commands of a read handed to the queue at once:
+// a job file may hold hundreds of megabytes of commands of a few bytes each.
+constexpr std::size_t kReadSize = 1 << 20;
 }  // namespace
 
 void JobOutput::Service(int cycleCode) {
@@ -37,6 +40,9 @@ void JobOutput::StreamCurrentFile() {
     bool finished = true;
     // A queue that cannot be opened skips the file: closed and counted as done.
     if (auto queue = platform::PrintQueue::Open(m_context.port.PortName())) {
+        // A machine whose memory is full holds a write up for as long as it
+        // needs; Stop and the thread's end must not wait for it.
+        queue->SetAbandonCheck([this] { return Cancelled(); });
         queue->StartDocument(kDocumentName, kDataType);
         queue->StartPage();
         m_context.log.Write("Starting File Output\n");
@@ -51,21 +57,47 @@ void JobOutput::StreamCurrentFile() {
 bool JobOutput::Stream(platform::PrintQueue& queue) {
     std::FILE* file = m_context.state.runList.JobFile();
     if (!file) return !Cancelled();
-    std::string chunk;
-    chunk.reserve(kLineBufferSize);
-    std::array<char, kReadSize> buffer;
+    const auto read = std::make_unique_for_overwrite<char[]>(kReadSize);
+    // The commands as they go out: the unfinished command carried over from
+    // the last read, then this read with a zero byte after every ';'.
+    std::size_t capacity = kLineBufferSize + 2 * kReadSize;
+    auto out = std::make_unique_for_overwrite<char[]>(capacity);
+    std::size_t carried = 0;
+    // Held here, not reached through the context for every byte: each byte
+    // stored may alias anything as far as the compiler knows.
+    const std::atomic<int>& jobState = m_context.state.jobState;
+    const std::atomic<bool>& stop = m_stop;
     std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
-        for (std::size_t i = 0; i < n; ++i) {
-            if (Cancelled()) return false;
-            chunk.push_back(buffer[i]);
-            if (buffer[i] == ';') {
+    while ((n = std::fread(read.get(), 1, kReadSize, file)) > 0) {
+        if (carried + 2 * n > capacity) {
+            capacity = 2 * (carried + 2 * n);
+            auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+            std::memcpy(grown.get(), out.get(), carried);
+            out = std::move(grown);
+        }
+        char* const begin = out.get();
+        char* next = begin + carried;
+        char* whole = begin;  // end of the last whole command so far
+        bool cancelled = false;
+        for (const char* in = read.get(), *end = in + n; in != end; ++in) {
+            if (jobState.load(std::memory_order_relaxed) == kJobCancel ||
+                stop.load(std::memory_order_relaxed)) {
+                cancelled = true;
+                break;
+            }
+            *next++ = *in;
+            if (*in == ';') {
                 // Each command reaches the machine followed by one zero byte.
-                chunk.push_back('\0');
-                queue.Write(chunk.data(), chunk.size());
-                chunk.clear();
+                *next++ = '\0';
+                whole = next;
             }
         }
+        // The commands completed before a Stop still go, as they would have
+        // one at a time; the one it cut short does not.
+        if (whole != begin) queue.Write(begin, std::size_t(whole - begin));
+        if (cancelled) return false;
+        carried = std::size_t(next - whole);
+        std::memmove(begin, whole, carried);
     }
     // Bytes after the last ';' are not a command and are not sent.
     return !Cancelled();

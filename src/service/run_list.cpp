@@ -3,15 +3,40 @@
 #include <algorithm>
 #include <memory>
 
+namespace {
+
+// Large reads: a run list may hold files of hundreds of megabytes, and the
+// run page counts each one as it is added.
+constexpr std::size_t kCountReadSize = 1 << 20;
+
+// The ';' bytes of a block. Counted in fixed runs into a byte-wide sum, a loop
+// the compiler turns into vector compares even at -O2; a byte at a time
+// (std::count) is several times slower.
+std::uint32_t CountSemicolons(const char* bytes, std::size_t length) {
+    constexpr std::size_t kRun = 240;  // a multiple of every vector width, and < 256
+    std::uint32_t count = 0;
+    std::size_t i = 0;
+    for (; i + kRun <= length; i += kRun) {
+        unsigned char inRun = 0;
+        for (std::size_t j = 0; j < kRun; ++j) inRun += bytes[i + j] == ';';
+        count += inRun;
+    }
+    for (; i < length; ++i) count += bytes[i] == ';';
+    return count;
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> RunList::CountCommands(const std::string& path) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          &std::fclose);
     if (!file) return std::nullopt;
+    // Reads of this size go straight into the buffer, past stdio's own.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kCountReadSize);
     std::uint32_t commands = 0;
-    char buffer[64 * 1024];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        commands += static_cast<std::uint32_t>(std::count(buffer, buffer + n, ';'));
+    while ((n = std::fread(buffer.get(), 1, kCountReadSize, file.get())) > 0)
+        commands += CountSemicolons(buffer.get(), n);
     return commands;
 }
 

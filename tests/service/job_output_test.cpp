@@ -2,10 +2,16 @@
 // double-fixture switch; and the run list that feeds it.
 #include <gmock/gmock.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/print_queue.h"
 #include "platform/profile_file.h"
@@ -88,6 +94,30 @@ TEST_F(JobOutputTest, ACommandLongerThanTheLineBufferIsSentWhole) {
     EXPECT_EQ(recorder->Documents()[0], longCommand + '\0' + "PU;" + '\0');
 }
 
+// Files are read and handed to the queue in large blocks: commands that span
+// two reads, a command longer than a read, and many small ones around them
+// reach the machine exactly as the byte-by-byte rule says.
+TEST_F(JobOutputTest, CommandsAcrossReadsReachTheMachineByteForByte) {
+    std::string file;
+    for (int i = 0; file.size() < (1u << 20) - 5; ++i)
+        file += "Z" + std::to_string(i) + ",1,-10;\n";
+    file += "PU" + std::string((3u << 19), '7') + ";";  // 1.5 MiB, across the next read
+    for (int i = 0; i < 40000; ++i) file += i % 3 ? "PA;" : "V15;\r\n";
+    file += "PU1,2";  // no ';': not sent
+    std::string expected;
+    for (char c : file) {
+        expected.push_back(c);
+        if (c == ';') expected.push_back('\0');
+    }
+    expected.resize(expected.rfind('\0') + 1);
+    Run({WriteFile("blocks.prn", file)});
+    Iterate();
+    ASSERT_TRUE(recorder->WaitForDocuments(1));
+    ASSERT_EQ(recorder->Documents()[0].size(), expected.size());
+    EXPECT_TRUE(recorder->Documents()[0] == expected);
+    EXPECT_EQ(state.jobState.load(), kJobIdle);
+}
+
 TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     ASSERT_TRUE(log.Open(m_folder));
     std::string big;
@@ -105,6 +135,12 @@ TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     EXPECT_LT(sent.size(), big.size());
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.back(), '\0');  // only whole commands
+    std::string streamed;          // the whole file as it would have gone out
+    for (char c : big) {
+        streamed.push_back(c);
+        if (c == ';') streamed.push_back('\0');
+    }
+    EXPECT_TRUE(sent == streamed.substr(0, sent.size())) << "the commands before the Stop, exactly";
     EXPECT_EQ(state.runList.JobFile(), nullptr);
     EXPECT_EQ(state.jobState.load(), kJobCancel);
     EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);  // the stop cycle's pulses
@@ -118,6 +154,35 @@ TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     EXPECT_EQ(recorder->Documents().size(), 1u);  // the second file was never sent
     log.Close();
     EXPECT_EQ(ReadLog(), "Spindle=0\nStarting File Output\nFile Output Cancelled\n");
+}
+
+// A machine whose memory is full takes nothing for as long as it works
+// through it (minutes at real speed). Stop meanwhile must not wait for it.
+TEST_F(JobOutputTest, StopWhileTheMachineTakesNoDataEndsTheStream) {
+    const std::string path = m_folder + port.PortName() + ".job";
+    recorder.reset();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);  // connects, but is never read
+
+    std::string big;
+    while (big.size() < (8u << 20)) big += "Z100,100,-50;\n";
+    Run({WriteFile("big.prn", big)});
+    std::thread operatorStops([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RequestStopCycle(state);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Iterate();
+    operatorStops.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(state.jobState.load(), kJobCancel);
+    EXPECT_EQ(state.runList.JobFile(), nullptr);
+    ::close(listener);
+    ::unlink(path.c_str());
 }
 
 TEST_F(JobOutputTest, StopBeforeTheStreamBeginsClosesTheJobFile) {
@@ -189,6 +254,7 @@ TEST_F(JobOutputTest, DoubleFixtureSetsFixture2OriginBeforeTheSecondFile) {
     EXPECT_EQ(platform::ReadProfileString("WORKOFFSET", "NUM", "", config->Path()), "1");
     EXPECT_EQ(state.runList.CurrentIndex(), 1);
     EXPECT_NE(state.runList.JobFile(), nullptr);
+    ASSERT_TRUE(recorder->WaitForDocuments(1));   // the channel may still be taking a.prn in
     EXPECT_EQ(recorder->Documents().size(), 1u);  // b.prn not opened as a document yet
     Iterate();
     ASSERT_TRUE(recorder->WaitForDocuments(2));
@@ -243,6 +309,36 @@ TEST(RunList, CountsEverySemicolonAndKeepsTwentySlots) {
     EXPECT_FALSE(list.Add(path));  // the 21st is refused
     EXPECT_EQ(list.Count(), RunList::kMaxFiles);
     EXPECT_EQ(list.Path(RunList::kMaxFiles), "");
+    std::filesystem::remove_all(folder);
+}
+
+// Counting goes by blocks and by runs inside a block: every ';' counts once,
+// whether it falls on a run's or a read's edge, and so does every byte of a
+// file that is nothing but ';'.
+TEST(RunList, CountsAcrossBlockEdges) {
+    char pattern[] = "/tmp/tarnwick-runlist-XXXXXX";
+    const std::string folder = std::string(mkdtemp(pattern)) + "/";
+    const std::string path = folder + "edges.prn";
+    const std::size_t mib = 1 << 20;
+    for (const std::size_t size :
+         {std::size_t(1), std::size_t(239), std::size_t(240), std::size_t(241), std::size_t(4799),
+          mib - 1, mib, mib + 241, 3 * mib + 17}) {
+        std::string all(size, ';');
+        std::ofstream(path, std::ios::binary) << all;
+        EXPECT_EQ(RunList::CountCommands(path), size) << size << " bytes of ';'";
+
+        // One in seven, and the first and last byte of every 240 and of every MiB.
+        std::string mixed(size, 'Z');
+        std::uint32_t expected = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (i % 7 == 3 || i % 240 == 0 || i % 240 == 239 || i % mib == mib - 1) {
+                mixed[i] = ';';
+                ++expected;
+            }
+        }
+        std::ofstream(path, std::ios::binary) << mixed;
+        EXPECT_EQ(RunList::CountCommands(path), expected) << size << " mixed bytes";
+    }
     std::filesystem::remove_all(folder);
 }
 

@@ -274,6 +274,26 @@ TEST_F(MachineJobTest, ADocumentArrivingDuringAJobContinuesItsCount) {
     EXPECT_EQ(machine.CommandsDone(), 1u);
 }
 
+// The channel delivers data in pieces of any size; a command cut anywhere
+// between two pieces runs as if it had come whole, and what is not yet
+// executed counts as held.
+TEST(MachineJob, CommandsCutBetweenPiecesRunAsIfWhole) {
+    constexpr char kJob[] = "VS10;\0!PZ-250,300;PU1234,567;\0Z1500,800,-25;\0PU7,0;\0";
+    const std::string job(kJob, sizeof kJob - 1);
+    for (const std::size_t piece : {1, 2, 3, 5, 8, 13, 52}) {
+        sim::VirtualClock clock;
+        sim::Machine machine(Mdx40(), clock);
+        machine.StartDocument();
+        for (std::size_t at = 0; at < job.size(); at += piece)
+            machine.ReceiveJobData(Bytes(job.substr(at, piece)));
+        EXPECT_GT(machine.JobBytesQueued(), 0u) << piece;  // the first move is under way
+        clock.Advance(std::chrono::hours(1));
+        EXPECT_EQ(machine.JobBytesQueued(), 0u) << piece;
+        EXPECT_EQ(machine.CommandsDone(), 5u) << piece;
+        EXPECT_EQ(machine.UserPosition(), (Counts{7, 0, 300, 0})) << piece;
+    }
+}
+
 TEST_F(MachineJobTest, SurvivesTenMegabytesWithoutSemicolonAndRunsOfZeroBytes) {
     std::string garbage(10 << 20, '\0');
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = "PA1,2Zq9-"[i % 9];
