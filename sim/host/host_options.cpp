@@ -21,6 +21,11 @@ HostOptions HostOptions::FromEnvironment() {
             options.latency = std::chrono::microseconds(latency);
         }
     }
+    if (const char* text = std::getenv("TARNWICK_SIM_JOB_MEMORY")) {
+        char* end = nullptr;
+        const long long bytes = std::strtoll(text, &end, 10);
+        if (*text && *end == '\0' && bytes > 0) options.jobMemory = static_cast<std::size_t>(bytes);
+    }
     return options;
 }
 

@@ -157,7 +157,7 @@ void MachineHost::ServeJob(int fd) {
         const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return;  // end of document
-        while (m_machine.JobBytesQueued() > kMaxQueuedJobBytes) {
+        while (m_machine.JobBytesQueued() > m_options.jobMemory) {
             if (!SleepUnlessStopped(m_stopRead.Get(), kBackPressurePause)) return;
         }
         m_machine.ReceiveJobData({buffer.data(), static_cast<std::size_t>(got)});

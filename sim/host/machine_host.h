@@ -19,7 +19,6 @@ namespace sim {
 
 // Job data waiting beyond this makes the host stop reading, so that the
 // sender waits as it would for a full printer.
-inline constexpr std::size_t kMaxQueuedJobBytes = 64u << 20;
 
 class MachineHost {
 public:

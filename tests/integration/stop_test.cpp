@@ -28,6 +28,9 @@ constexpr const char* kModel = "Roland MDX-40";
 class StopTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A machine that takes little job data at a time: a long job is still
+        // being sent while the machine cuts, as on a slow queue.
+        ::setenv("TARNWICK_SIM_JOB_MEMORY", "8192", 1);
         platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
         port.SetPortName(kModel);
         ASSERT_TRUE(port.OpenPort());
@@ -40,6 +43,7 @@ protected:
         thread.RequestStop();
         EXPECT_TRUE(thread.Join(10000));
         port.ClosePort();
+        ::unsetenv("TARNWICK_SIM_JOB_MEMORY");
         platform::SetProgramFolder("");
         std::filesystem::remove_all(folder);
     }
@@ -56,10 +60,12 @@ protected:
         EXPECT_TRUE(port.ReadMachinePosition(p));
         return p;
     }
+    void StartSlowCut(int passes);
+    void StopInTheStockAndExpectTheToolRaised(int jobStateAtStop);
     // Machine time runs faster from here on: what follows needs no real time.
     void SpeedUp() {
-        const std::string command =
-            std::string(TARNWICK_PROGRAM_DIR) + "/tarnwick-sim speed '" + kModel + "' 200";
+        const std::string command = std::string(TARNWICK_PROGRAM_DIR) + "/tarnwick-sim speed '" +
+                                    kModel + "' 200 >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
@@ -90,17 +96,26 @@ TEST_F(StopTest, StopDuringALongMoveHaltsTheMachineAtOnce) {
     EXPECT_LT(stopped.x, start.x + 10000) << "the machine went on toward X " << target;
 }
 
-TEST_F(StopTest, StopAfterTheStreamEndedRaisesTheToolOnceTheMachineHasCleared) {
-    // Work origin near where the machine stands; the job cuts 1 mm deep, slowly, for 10 s.
+// Runs a job that cuts 1 mm deep near the machine's home, slowly: the first
+// cut takes ten seconds; `cuts` back-and-forth passes follow it.
+void StopTest::StartSlowCut(int passes) {
     port.SetOrigin(100, 100, 9000, 0);
+    std::string text = "PA;VS50;!VZ30;!PZ-100,500;!MC1;PU0,0;PD0,0;VS5;PD5000,0;";
+    for (int i = 0; i < passes; ++i) text += "PD0,0;PD5000,0;";
+    text += "PU0,0;!MC0;\n";
     const std::string job = folder + "slot.prn";
-    std::ofstream(job) << "PA;VS50;!VZ30;!PZ-100,500;!MC1;PU0,0;PD0,0;VS5;PD5000,0;PU0,0;!MC0;\n";
+    std::ofstream(job) << text;
     ASSERT_TRUE(state.runList.Add(job));
     ASSERT_TRUE(RequestRun(state, config));
-    // The whole file is in the machine and the tool is down in the stock.
+}
+
+// Stop with the tool down in the stock; afterwards the tool stands at the
+// safe height where the machine stopped, the job goes no further and nothing
+// moves again.
+void StopTest::StopInTheStockAndExpectTheToolRaised(int jobStateAtStop) {
     ASSERT_TRUE(WaitFor([&] {
         const MachinePosition p = Position();
-        return state.jobState.load() == kJobIdle && p.z == 8900 && p.x > 300;
+        return state.jobState.load() == jobStateAtStop && p.z == 8900 && p.x > 300;
     }));
     RequestStopCycle(state);
     ASSERT_TRUE(WaitFor([&] { return state.cycleCode.load() == kNoCycle; }, 1000));
@@ -110,14 +125,26 @@ TEST_F(StopTest, StopAfterTheStreamEndedRaisesTheToolOnceTheMachineHasCleared) {
     SpeedUp();
 
     const std::int32_t safeZ = config.Profile().zLimit;
-    ASSERT_TRUE(WaitFor([&] { return Position().z == safeZ && port.ReadStatus() == 2; }));
-    EXPECT_EQ(Position(), (MachinePosition{stopped.x, stopped.y, safeZ, stopped.a}));
+    const MachinePosition raised{stopped.x, stopped.y, safeZ, stopped.a};
+    ASSERT_TRUE(WaitFor([&] {
+        return Position().z == safeZ && port.ReadStatus() == 2 && state.jobState.load() == kJobIdle;
+    }));
+    EXPECT_EQ(Position(), raised);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    // Nothing of the job ran on, and nothing moved again.
     std::uint32_t done = 0;
     ASSERT_TRUE(port.ReadCommandsDone(done));
-    EXPECT_EQ(done, doneAtStop);
-    EXPECT_EQ(Position(), (MachinePosition{stopped.x, stopped.y, safeZ, stopped.a}));
+    EXPECT_LE(done, doneAtStop + 1);  // at most the command the pulses cut short
+    EXPECT_EQ(Position(), raised);
+}
+
+TEST_F(StopTest, StopWhileTheJobIsStillBeingSentRaisesTheToolOnce) {
+    StartSlowCut(20000);  // far more than the machine takes at once
+    StopInTheStockAndExpectTheToolRaised(kJobRunning);
+}
+
+TEST_F(StopTest, StopAfterTheStreamEndedRaisesTheToolOnceTheMachineHasCleared) {
+    StartSlowCut(0);
+    StopInTheStockAndExpectTheToolRaised(kJobIdle);
 }
 
 }  // namespace
