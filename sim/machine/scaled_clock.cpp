@@ -1,6 +1,7 @@
 #include "machine/scaled_clock.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace sim {
 
@@ -14,7 +15,10 @@ ScaledClock::ScaledClock(double factor)
 
 Nanos ScaledClock::NowLocked(std::chrono::steady_clock::time_point real) const {
     const auto elapsed = std::chrono::duration<double, std::nano>(real - m_realBase).count();
-    return m_machineBase + Nanos(static_cast<Nanos::rep>(elapsed * m_factor));
+    // Machine time stops at the end of its range (centuries) instead of
+    // overflowing, whatever the factor.
+    const double limit = double(std::numeric_limits<Nanos::rep>::max() / 2 - m_machineBase.count());
+    return m_machineBase + Nanos(static_cast<Nanos::rep>(std::min(elapsed * m_factor, limit)));
 }
 
 Nanos ScaledClock::Now() const {

@@ -56,6 +56,7 @@ void BatchRun::Start() {
 }
 
 void BatchRun::Poll() {
+    if (m_closing) return Close();
     SharedState& state = m_window.State();
     m_sinceProgressMs += kPollMs;
     if (state.jobState.load() == kJobCancel) m_outcome = BatchOutcome::Stopped;
@@ -103,7 +104,32 @@ void BatchRun::Finish(BatchOutcome outcome) {
             std::fprintf(m_out, "%s: the screenshot cannot be saved\n",
                          m_options.screenshot.c_str());
     }
-    if (m_options.quitWhenDone) m_window.Control<QAbstractButton>(ui::IDOK)->click();
+    if (!m_options.quitWhenDone) return;
+    // A job that ends with the spindle on keeps "Close" disabled, as it would
+    // for an operator: the spindle is switched off first, as one would do.
+    if (!m_window.IsEnabled(ui::IDOK)) {
+        std::fprintf(m_out, "%s\n", kSpindleLeftOnText);
+        std::fflush(m_out);
+        SharedState& state = m_window.State();
+        state.spindleSwitch = 0;
+        state.SetCycle(kSpindleCycle, 0);
+        m_closing = true;
+        m_timer.start();
+        return;
+    }
+    m_window.Control<QAbstractButton>(ui::IDOK)->click();
+}
+
+void BatchRun::Close() {
+    auto* close = m_window.Control<QAbstractButton>(ui::IDOK);
+    if (close->isEnabled()) {
+        m_timer.stop();
+        close->click();
+    } else if (++m_closingPolls > kClosingPolls) {
+        // The spindle never reported stopped: the run still ends, never hangs.
+        m_timer.stop();
+        m_window.EndDialog(ui::IDOK);
+    }
 }
 
 int BatchExitCode(BatchOutcome outcome, int windowResult) {

@@ -36,12 +36,18 @@ public:
 
     static constexpr int kPollMs = 100;
     static constexpr int kProgressEveryMs = 1000;
+    // How long closing waits for the spindle a job left on to stop.
+    static constexpr int kClosingPolls = 300;
+    static constexpr const char* kSpindleLeftOnText =
+        "The job left the spindle on: switching it off before closing";
 
 private:
     void Start();
     void Poll();
     void PrintProgress();
     void Finish(BatchOutcome outcome);
+    // Closes the window as "Close" does, once the command thread allows it.
+    void Close();
 
     CTarnwickDlg& m_window;
     BatchOptions m_options;
@@ -49,6 +55,8 @@ private:
     QTimer m_timer;
     BatchOutcome& m_outcome;
     bool m_running = false;
+    bool m_closing = false;
+    int m_closingPolls = 0;
     int m_idlePolls = 0;
     int m_sinceProgressMs = 0;
     std::string m_lastLine;

@@ -1,10 +1,13 @@
 // The program run from a script: its exit codes and progress lines.
+#include "app/batch_run.h"
+
 #include <gmock/gmock.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <filesystem>
+#include <fstream>
 
 #include "app/app_fixture.h"
 
@@ -81,6 +84,13 @@ TEST_F(BatchRunTest, ALostMachineEndsWithThree) {
         Panel("Roland JWX-10", "fault lose");
     });
     EXPECT_EQ(code, 3);
+}
+
+TEST_F(BatchRunTest, AJobThatLeavesTheSpindleOnStillEnds) {
+    const std::string job = folder + "spindle.prn";
+    std::ofstream(job) << "!MC1;PU100,100;";
+    EXPECT_EQ(Run({"--add", QString::fromStdString(job), "--run", "--quit-when-done"}), 0);
+    EXPECT_THAT(output, ::testing::HasSubstr(BatchRun::kSpindleLeftOnText));
 }
 
 }  // namespace
