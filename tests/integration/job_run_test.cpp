@@ -1,59 +1,26 @@
 // Job files run from the run list through the command thread's job output
 // into the simulated machine, as an operator runs them: the examples, and the
 // shared folder's real files when it is there.
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
-#include "config/configuration.h"
-#include "link/machine_port.h"
-#include "platform/program_folder.h"
-#include "platform/system_clock.h"
-#include "service/command_thread.h"
+#include "integration/running_machine.h"
 #include "service/control_ids.h"
-#include "service/log_file.h"
-#include "service/recording_display.h"
 #include "service/requests.h"
-#include "service/shared_state.h"
 #include "service/text_format.h"
-#include "sim/sim_environment.h"
 
 namespace {
 
-constexpr const char* kModel = "Roland MDX-40";
-
 std::string Example(const char* name) { return std::string(TARNWICK_EXAMPLES_DIR) + "/" + name; }
 
-class JobRunTest : public ::testing::Test {
+class JobRunTest : public RunningMachineTest {
 protected:
+    JobRunTest() : RunningMachineTest("500") {}
     void SetUp() override {
-        platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
-        port.SetPortName(kModel);
-        ASSERT_TRUE(port.OpenPort());
-        std::string model;
-        config.LoadSettings(port, model);
+        RunningMachineTest::SetUp();
         // Work origin at mid-table, 30 mm above the table, as an operator sets it.
         port.SetOrigin(15250, 15250, 3000, 0);
         thread.Resume();
-    }
-    void TearDown() override {
-        thread.RequestStop();
-        EXPECT_TRUE(thread.Join(10000));
-        port.ClosePort();
-        platform::SetProgramFolder("");
-        std::filesystem::remove_all(folder);
-    }
-    // Waits (at most a minute of real time) until the condition holds.
-    template <class Condition>
-    bool WaitFor(Condition condition) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (std::chrono::steady_clock::now() < end) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
     }
     bool RunEnded() { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }
     // Runs the run list to the end: the machine then reports `commands` done.
@@ -84,18 +51,6 @@ protected:
         EXPECT_EQ(later, done);
         EXPECT_EQ(port.ReadStatus(), 2);
     }
-
-    simtest::ScopedSimDir dir{"500"};
-    std::string folder = [] {
-        char pattern[] = "/tmp/tarnwick-run-XXXXXX";
-        return std::string(mkdtemp(pattern)) + "/";
-    }();
-    CMachinePort port;
-    Configuration config{folder};
-    SharedState state;
-    RecordingDisplay display;
-    LogFile log;
-    CCommandThread thread{ServiceContext{port, config, state, display, log, platform::SleepMs}};
 };
 
 TEST_F(JobRunTest, TwoExamplesRunToTheEnd) {

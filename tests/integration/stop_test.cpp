@@ -1,64 +1,29 @@
 // Stop as an operator presses it, against the simulated machine running at
 // real speed: the machine halts at once, and the tool ends raised although the
 // job's data had long been sent.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <thread>
 
-#include "config/configuration.h"
-#include "link/machine_port.h"
-#include "platform/program_folder.h"
-#include "platform/system_clock.h"
-#include "service/command_thread.h"
-#include "service/log_file.h"
-#include "service/recording_display.h"
+#include "integration/running_machine.h"
 #include "service/requests.h"
-#include "service/shared_state.h"
-#include "sim/sim_environment.h"
 
 namespace {
 
-constexpr const char* kModel = "Roland MDX-40";
-
-class StopTest : public ::testing::Test {
+class StopTest : public RunningMachineTest {
 protected:
+    StopTest() : RunningMachineTest("1", "1000") {}  // real time, a USB round trip per call
     void SetUp() override {
         // A machine that takes little job data at a time: a long job is still
         // being sent while the machine cuts, as on a slow queue.
         ::setenv("TARNWICK_SIM_JOB_MEMORY", "8192", 1);
-        platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
-        port.SetPortName(kModel);
-        ASSERT_TRUE(port.OpenPort());
-        config.WriteMachineProfile(1);
-        std::string model;
-        config.LoadSettings(port, model);
+        RunningMachineTest::SetUp();
         thread.Resume();
     }
     void TearDown() override {
-        thread.RequestStop();
-        EXPECT_TRUE(thread.Join(10000));
-        port.ClosePort();
+        RunningMachineTest::TearDown();
         ::unsetenv("TARNWICK_SIM_JOB_MEMORY");
-        platform::SetProgramFolder("");
-        std::filesystem::remove_all(folder);
-    }
-    bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return condition();
-    }
-    MachinePosition Position() {
-        MachinePosition p;
-        EXPECT_TRUE(port.ReadMachinePosition(p));
-        return p;
     }
     void StartSlowCut(int passes);
     void StopInTheStockAndExpectTheToolRaised(int jobStateAtStop);
@@ -68,18 +33,6 @@ protected:
                                     kModel + "' 200 >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
-
-    simtest::ScopedSimDir dir{"1", "1000"};  // real time, a USB round trip per call
-    std::string folder = [] {
-        char pattern[] = "/tmp/tarnwick-stop-XXXXXX";
-        return std::string(mkdtemp(pattern)) + "/";
-    }();
-    CMachinePort port;
-    Configuration config{folder};
-    SharedState state;
-    RecordingDisplay display;
-    LogFile log;
-    CCommandThread thread{ServiceContext{port, config, state, display, log, platform::SleepMs}};
 };
 
 TEST_F(StopTest, StopDuringALongMoveHaltsTheMachineAtOnce) {
