@@ -147,10 +147,16 @@ void CTarnwickDlg::OnInitDialog() {
     m_state.EndCycle();
     m_state.jobState = kJobIdle;
     SetUpAppearance();
+    auto requestToolDetection = [this] { return RequestToolDetection(); };
     m_pages =
         new CPageTabCtrl(*Control<QTabWidget>(IDC_TABS),
-                         RunPageLinks{m_state, m_config, [this] { return RequestToolDetection(); },
-                                      [this](int index) { ShowSelectedFixture(index); }});
+                         RunPageLinks{m_state, m_config, requestToolDetection,
+                                      [this](int index) { ShowSelectedFixture(index); }},
+                         JogPageLinks{m_state, m_config,
+                                      [this](const MachinePosition& target, std::int32_t speed) {
+                                          return RequestTargetMove(target, speed);
+                                      },
+                                      [this] { OnStop(); }, requestToolDetection});
     m_display.SetTarget(Window::RunPage, &m_pages->RunPage());
     UpdateData(false);
     m_thread->Resume();

@@ -18,11 +18,11 @@ ui::Dialog* EmptyPage(int templateId) {
 
 }  // namespace
 
-CPageTabCtrl::CPageTabCtrl(QTabWidget& tabs, RunPageLinks runPageLinks)
+CPageTabCtrl::CPageTabCtrl(QTabWidget& tabs, RunPageLinks runPageLinks, JogPageLinks jogPageLinks)
     : QObject(&tabs),
       m_tabs(tabs),
       m_runPage(new CRunPage(std::move(runPageLinks))),
-      m_jogPage(EmptyPage(IDD_JOG_PAGE)),
+      m_jogPage(new CJogPage(std::move(jogPageLinks))),
       m_setupPage(EmptyPage(IDD_SETUP_PAGE)) {
     // The tab widget owns the pages from here on; it sizes and switches them.
     const std::pair<ui::Dialog*, const char*> pages[] = {

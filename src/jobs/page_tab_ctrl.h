@@ -1,8 +1,9 @@
 #pragma once
 // CPageTabCtrl: the main window's tab control with its three pages, "Run",
-// "Jog" and "Setup". The jog and setup pages stay empty until they are built.
+// "Jog" and "Setup". The setup page stays empty until it is built.
 #include <QObject>
 
+#include "jobs/jog_page.h"
 #include "jobs/run_page.h"
 
 class QTabWidget;
@@ -11,10 +12,10 @@ class CPageTabCtrl : public QObject {
     Q_OBJECT
 public:
     // Creates the pages in `tabs`, in order, and shows the first.
-    CPageTabCtrl(QTabWidget& tabs, RunPageLinks runPageLinks);
+    CPageTabCtrl(QTabWidget& tabs, RunPageLinks runPageLinks, JogPageLinks jogPageLinks);
 
     CRunPage& RunPage() { return *m_runPage; }
-    ui::Dialog& JogPage() { return *m_jogPage; }
+    CJogPage& JogPage() { return *m_jogPage; }
     ui::Dialog& SetupPage() { return *m_setupPage; }
     int VisiblePage() const;
 
@@ -23,6 +24,6 @@ public:
 private:
     QTabWidget& m_tabs;
     CRunPage* m_runPage;
-    ui::Dialog* m_jogPage;
+    CJogPage* m_jogPage;
     ui::Dialog* m_setupPage;
 };

@@ -78,6 +78,9 @@ int CCommandThread::Run() {
     m_firstYEdge = 0;
     m_secondYEdge = 0;
     while (!m_stop.load()) Iterate();
+    // A Stop pressed as the program closes (a jog button let go with its
+    // window) is still sent: the machine must not travel on unattended.
+    if (StopPending()) RunStopCycle(kStatusIdle);
     ExitInstance();
     return 0;
 }
