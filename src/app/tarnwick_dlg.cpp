@@ -255,6 +255,12 @@ bool CTarnwickDlg::Request(const BusyCheckedRequest& request) {
     return false;
 }
 
+bool CTarnwickDlg::RequestTool(const BusyCheckedRequest& request, int tool) {
+    if (RequestToolCycle(m_state, request, tool)) return true;
+    MessageBox(request.refusal, kErrorCaption);
+    return false;
+}
+
 bool CTarnwickDlg::RequestTargetMove(const MachinePosition& target, std::int32_t speed) {
     ::RequestTargetMove(m_state, target.x, target.y, target.z, target.a, speed);
     return true;

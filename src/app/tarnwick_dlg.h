@@ -37,8 +37,9 @@ public:
     // Requests with a busy check: false (after the refusal box) when a cycle is pending.
     bool RequestToolDetection() { return Request(kToolDetectionRequest); }
     bool RequestDetection() { return Request(kDetectionRequest); }
-    bool RequestReplaceTool() { return Request(kReplaceToolRequest); }
-    bool RequestGetTool() { return Request(kGetToolRequest); }
+    // The tool put back or fetched travels with the request.
+    bool RequestReplaceTool(int tool) { return RequestTool(kReplaceToolRequest, tool); }
+    bool RequestGetTool(int tool) { return RequestTool(kGetToolRequest, tool); }
     // Requests without a busy check.
     bool RequestTargetMove(const MachinePosition& target, std::int32_t speed);
     bool RequestAuxLocation(int location);
@@ -70,6 +71,7 @@ protected:
 
 private:
     bool Request(const BusyCheckedRequest& request);
+    bool RequestTool(const BusyCheckedRequest& request, int tool);
     void BindHandlers();
     void SetUpAppearance();
     void SetUpOverrides();

@@ -31,6 +31,8 @@ bool MotionCycles::Run(int code, int status) {
         {kSetOriginCycle, true, &MotionCycles::SetOrigin},
         {kSpindleCycle, true, &MotionCycles::Spindle},
         {kAuxLocationCycle, true, &MotionCycles::StoreAuxLocation},
+        {kReplaceToolCycle, true, &MotionCycles::ReplaceTool},
+        {kGetToolCycle, true, &MotionCycles::GetTool},
         {kOverrideCycle, false, &MotionCycles::Override},
         {kStopCycle, false, &MotionCycles::Stop},
         {kAuxDeviceCycle, false, &MotionCycles::AuxDevice},
@@ -192,6 +194,38 @@ void MotionCycles::StoreAuxLocation() {
     const int location = m_context.state.cycleStep.load();
     if (location >= 1 && location <= 4) m_context.config.WriteAuxLocation(location, p);
     End(kAuxLocationCycle);
+}
+
+void MotionCycles::ReplaceTool() { ToolChange(kReplaceToolCycle); }
+
+void MotionCycles::GetTool() { ToolChange(kGetToolCycle); }
+
+void MotionCycles::ToolChange(int code) {
+    // The tool put back or fetched came with the request: the current tool
+    // number may change meanwhile (the dialog's "Exit" sets it to 0).
+    const int tool = m_context.state.toolForCycle.load();
+    if (tool < 1 || tool > kAuxLocationCount) {
+        End(code);  // no place in the block to go to
+        return;
+    }
+    // Read before the step counts: a step skipped on a failed read would
+    // cross to the block without the tool raised first.
+    MachinePosition p;
+    if (!m_context.port.ReadMachinePosition(p)) return;
+    const int step = NextStep();
+    ClearJobStartTime();
+    const std::int32_t safeZ = m_context.config.Profile().zLimit;
+    if (step == 1) {
+        m_context.port.SetSpindle(0);
+        m_context.port.MoveTo(p.x, p.y, safeZ, p.a, kMoveSpeed);
+        return;
+    }
+    if (step == 2) {
+        // Across at the Z limit even if the raise fell short.
+        const AuxLocation place = m_context.config.AuxLocations()[tool - 1];
+        m_context.port.MoveTo(FloorCounts(place.x), FloorCounts(place.y), safeZ, p.a, kMoveSpeed);
+    }
+    End(code);
 }
 
 void MotionCycles::AuxDevice() {

@@ -1,7 +1,8 @@
 #pragma once
 // The short cycles behind the operator's buttons: move to a named position, go
 // to a typed coordinate, target move, set origin, spindle, overrides, stop,
-// aux locations, the auxiliary device and the parameter blocks.
+// aux locations, the tool changer's two cycles, the auxiliary device and the
+// parameter blocks.
 #include "service/service_context.h"
 
 class StopIndication;
@@ -33,6 +34,10 @@ private:
     void Override();
     void Stop();
     void StoreAuxLocation();
+    void ReplaceTool();
+    void GetTool();
+    // Both tool cycles take the spindle over the tool's place in the block.
+    void ToolChange(int code);
     void AuxDevice();
     void ReadParameters();
     void WriteParameters();

@@ -14,6 +14,14 @@ bool RequestIfIdle(SharedState& state, const BusyCheckedRequest& request) {
     return true;
 }
 
+bool RequestToolCycle(SharedState& state, const BusyCheckedRequest& request, int tool) {
+    std::lock_guard lock(state.requestMutex);
+    if (state.cycleCode.load(std::memory_order_acquire) != kNoCycle) return false;
+    state.toolForCycle.store(tool, std::memory_order_relaxed);
+    state.SetCycle(request.code, 0);
+    return true;
+}
+
 namespace {
 void FillTarget(TargetRecord& target, std::int32_t x, std::int32_t y, std::int32_t z,
                 std::int32_t a) {

@@ -29,6 +29,10 @@ inline constexpr BusyCheckedRequest kGetToolRequest{
 // Step 0, then the code, when no cycle is pending; false and nothing changed
 // otherwise (the caller shows request.refusal).
 bool RequestIfIdle(SharedState& state, const BusyCheckedRequest& request);
+// The Replace Tool and Get the new Tool cycles: as RequestIfIdle, with the tool
+// the cycle goes to kept with the request. It is written only when the request
+// is accepted, so a refused one cannot send a pending tool cycle elsewhere.
+bool RequestToolCycle(SharedState& state, const BusyCheckedRequest& request, int tool);
 
 // The target move: fills the target record, then step 0 and code 10.
 void RequestTargetMove(SharedState& state, std::int32_t x, std::int32_t y, std::int32_t z,

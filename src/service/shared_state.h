@@ -110,6 +110,13 @@ public:
     std::atomic<int> moveSelection{kMoveXYOrigin};
     std::atomic<int> goAxis{0};  // 0 X, 1 Y, 2 Z, 3 A
     std::atomic<int> goSpeed{500};
+    // The tool the Replace Tool or Get the new Tool cycle goes to (1..4),
+    // written with the request that starts it.
+    std::atomic<int> toolForCycle{0};
+    // The tool changer's "Open Spindle" (1) and "Close Spindle" (2), with the
+    // word each clears beside it. Recorded only: nothing acts on them yet.
+    std::atomic<int> spindleClampRequest{0};
+    std::atomic<int> spindleClampWord{0};
 
     // Held by requests with a busy check while they test and set the code.
     std::mutex requestMutex;

@@ -20,6 +20,9 @@ using ::testing::ElementsAre;
 
 namespace {
 
+// A code no cycle serves: pending until a request without a busy check replaces it.
+constexpr int kUnservedCycle = 3;
+
 TEST_F(MainWindowTest, StartUpSendsOriginAndOverridesBeforeTheThreadPolls) {
     UseDriver(Driver::Recording);
     RecordingDriver* driver = LoadRecordingDriver();
@@ -83,10 +86,10 @@ TEST_F(MainWindowTest, RequestsRefuseWhileBusyButFixturesAndStopDoNot) {
     WriteConfig("WORKOFFSET2", "A", "45.00");
     Start();
     SharedState& state = window->State();
-    state.SetCycle(kReplaceToolCycle, 0);  // a pending cycle that never ends by itself
+    state.SetCycle(kUnservedCycle, 0);
     Click(IDC_MOVE);
     EXPECT_THAT(Boxes(), ElementsAre("Error: Can't run the Go cycle while the machine is busy!"));
-    EXPECT_EQ(state.cycleCode.load(), kReplaceToolCycle);
+    EXPECT_EQ(state.cycleCode.load(), kUnservedCycle);
 
     // Fixture "2" replaces the pending cycle: its X, Y and A become active.
     Click(IDC_FIXTURE2);
@@ -135,8 +138,8 @@ TEST_F(MainWindowTest, EveryBusyRefusalSaysWhichCycleWasRefused) {
     Click(IDC_GO);
     Click(IDC_SET_TOOL_HEIGHT);
     EXPECT_FALSE(window->RequestDetection());
-    EXPECT_FALSE(window->RequestReplaceTool());
-    EXPECT_FALSE(window->RequestGetTool());
+    EXPECT_FALSE(window->RequestReplaceTool(2));
+    EXPECT_FALSE(window->RequestGetTool(3));
     EXPECT_THAT(
         Boxes(),
         ElementsAre("Error: Can't run the Go cycle while the machine is busy!",

@@ -75,7 +75,7 @@ TEST_F(JobOutputTest, AFileWithoutCommandsSendsNothingAndTheRunMovesOn) {
 
 TEST_F(JobOutputTest, JobWaitsWhileACycleIsPendingAndSkipsAMissingQueue) {
     Run({WriteFile("a.prn", "A;"), WriteFile("b.prn", "B;")});
-    state.SetCycle(kReplaceToolCycle, 0);  // a cycle that never ends by itself
+    state.SetCycle(3, 0);  // a code no cycle serves: it never ends by itself
     Iterate(2);
     EXPECT_TRUE(recorder->Documents().empty());
     state.EndCycle();

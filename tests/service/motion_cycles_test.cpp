@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/profile_file.h"
+#include "service/motion_frames.h"
 #include "service/requests.h"
 #include "service/service_fixture.h"
 #include "service/units.h"
@@ -227,18 +228,49 @@ TEST_F(MotionCycleTest, ParameterBlocksAreReadSwappedAndWrittenOnlyWhenChanged) 
 }
 
 TEST_F(MotionCycleTest, BusyCheckedRequestsRefuseWhileACyclePends) {
-    state.SetCycleCode(kReplaceToolCycle);
+    constexpr int kUnservedCycle = 3;  // nothing serves it: pending until replaced
+    state.SetCycleCode(kUnservedCycle);
     state.cycleStep = 7;
     for (const auto* r : {&kMoveRequest, &kExecuteRequest, &kToolDetectionRequest,
-                          &kDetectionRequest, &kGetToolRequest}) {
+                          &kDetectionRequest, &kReplaceToolRequest, &kGetToolRequest}) {
         EXPECT_FALSE(RequestIfIdle(state, *r)) << r->refusal;
     }
-    EXPECT_EQ(state.cycleCode.load(), kReplaceToolCycle);
+    // A refused tool request leaves the tool of a pending one alone.
+    state.toolForCycle = 2;
+    EXPECT_FALSE(RequestToolCycle(state, kGetToolRequest, 3));
+    EXPECT_EQ(state.toolForCycle.load(), 2);
+    EXPECT_EQ(state.cycleCode.load(), kUnservedCycle);
     EXPECT_EQ(state.cycleStep.load(), 7);
-    Iterate(3);  // the tool changer's cycles do nothing by themselves
-    EXPECT_EQ(state.cycleCode.load(), kReplaceToolCycle);
+    Iterate(3);
+    EXPECT_EQ(state.cycleCode.load(), kUnservedCycle);
     EXPECT_FALSE(RequestStopCycle(state));
     EXPECT_EQ(state.cycleCode.load(), kStopCycle);
+}
+
+TEST_F(MotionCycleTest, ToolCyclesStopTheSpindleAndRaiseZBeforeCrossingToTheBlock) {
+    config->WriteAuxLocation(2, {12345, -678, 0, 0});
+    const std::string z = std::to_string(profile.zLimit);
+    for (const BusyCheckedRequest* request : {&kReplaceToolRequest, &kGetToolRequest}) {
+        ClearFrames();
+        // The loop's own read works, the cycle's first read fails: that step
+        // is taken again rather than skipped, so Z still goes up first.
+        Driver().outcomes[0x17] = {true, false};
+        ASSERT_TRUE(RequestToolCycle(state, *request, 2));
+        state.jobStartTime = 123;
+        Iterate();
+        EXPECT_EQ(state.cycleStep.load(), 0);
+        EXPECT_EQ(state.cycleCode.load(), request->code);
+        Iterate(3);
+        EXPECT_EQ(state.cycleCode.load(), kNoCycle);
+        EXPECT_EQ(state.jobStartTime.load(), 0);
+        EXPECT_THAT(MotionFrames(Driver()), ElementsAre("move 1000 2000 " + z + " 500 @3000",
+                                                        "move 12345 -678 " + z + " 500 @3000"));
+        std::vector<std::uint8_t> order;
+        for (const auto& call : Driver().Calls())
+            if (call.Opcode() == 0x20 || call.Opcode() == 0x99) order.push_back(call.Opcode());
+        EXPECT_THAT(order, ElementsAre(0x20, 0x99, 0x99));
+        EXPECT_EQ(FrameS32(FramesWithOpcode(0x20).at(0), 3), 0);
+    }
 }
 
 TEST(Units, MillimetresBecomeCountsWithoutLosingAHundredthToBinaryFractions) {
