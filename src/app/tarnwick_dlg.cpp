@@ -1,6 +1,7 @@
 #include "app/tarnwick_dlg.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QKeySequence>
 #include <QTabWidget>
 
@@ -11,6 +12,7 @@
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
 #include "pages/status_label.h"
+#include "pages/tool_changer_dlg.h"
 #include "platform/end_process.h"
 #include "platform/program_folder.h"
 #include "platform/system_clock.h"
@@ -24,6 +26,23 @@ namespace {
 
 constexpr const char* kFontFace = "ariel";
 constexpr int kStopPauseMs = 10;
+
+// Keeps an action enabled exactly while a control is, whoever enables it.
+class EnablingFollower : public QObject {
+public:
+    EnablingFollower(QWidget& control, QAction& action) : QObject(&action), m_action(action) {
+        action.setEnabled(control.isEnabled());
+        control.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange)
+            m_action.setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+        return false;
+    }
+
+private:
+    QAction& m_action;
+};
 
 struct Appearance {
     int id;
@@ -112,6 +131,27 @@ void CTarnwickDlg::BindHandlers() {
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    AddToolChangerAction();
+}
+
+void CTarnwickDlg::AddToolChangerAction() {
+    // The "Tool Changer" button stays hidden; the menu entry takes its place
+    // and is enabled and disabled with it.
+    OnClicked(IDC_TOOL_CHANGER, [this] { OnToolChanger(); });
+    auto* toolChanger = new QAction(tr("Tool Changer..."), this);
+    connect(toolChanger, &QAction::triggered, this, [this] { OnToolChanger(); });
+    new EnablingFollower(*Control(IDC_TOOL_CHANGER), *toolChanger);
+    addAction(toolChanger);
+}
+
+void CTarnwickDlg::OnToolChanger() {
+    CToolChangerDlg dialog(
+        ToolChangerLinks{m_config, m_state, [this](int tool) { return RequestReplaceTool(tool); },
+                         [this](int tool) { return RequestGetTool(tool); },
+                         [this] { return RequestToolDetection(); }, [this] { OnStop(); },
+                         AuxLocationsLinks{[this](int n) { return RequestAuxLocation(n); }}},
+        this);
+    dialog.RunModal();
 }
 
 void CTarnwickDlg::ShowAbout() {

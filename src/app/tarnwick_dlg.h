@@ -47,6 +47,8 @@ public:
     void OnStop();
     void OnUseFixtureOffsets();
     void OnFixture(int index);  // OnFixture1..OnFixture4 for 0..3
+    // Runs the Tool Changer dialog ("Tool Changer", 1066, or the context menu).
+    void OnToolChanger();
     // Shows fixture `index` selected without applying it (the run page applies it).
     void ShowSelectedFixture(int index);
     CPageTabCtrl* Pages() { return m_pages; }
@@ -72,6 +74,7 @@ protected:
 private:
     bool Request(const BusyCheckedRequest& request);
     bool RequestTool(const BusyCheckedRequest& request, int tool);
+    void AddToolChangerAction();
     void BindHandlers();
     void SetUpAppearance();
     void SetUpOverrides();
