@@ -54,9 +54,12 @@ int MotionCycles::NextStep() { return NextCycleStep(m_context.state); }
 void MotionCycles::ClearJobStartTime() { m_context.state.jobStartTime = 0; }
 
 bool MotionCycles::StartStep(int& step, MachinePosition& position) {
+    // Read before the step counts: a step lost to a failed read could be the
+    // one that raises the tool before it travels.
+    if (!m_context.port.ReadMachinePosition(position)) return false;
     step = NextStep();
     ClearJobStartTime();
-    return m_context.port.ReadMachinePosition(position);
+    return true;
 }
 
 void MotionCycles::Move() {
@@ -208,12 +211,9 @@ void MotionCycles::ToolChange(int code) {
         End(code);  // no place in the block to go to
         return;
     }
-    // Read before the step counts: a step skipped on a failed read would
-    // cross to the block without the tool raised first.
+    int step = 0;
     MachinePosition p;
-    if (!m_context.port.ReadMachinePosition(p)) return;
-    const int step = NextStep();
-    ClearJobStartTime();
+    if (!StartStep(step, p)) return;
     const std::int32_t safeZ = m_context.config.Profile().zLimit;
     if (step == 1) {
         m_context.port.SetSpindle(0);

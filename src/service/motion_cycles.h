@@ -23,8 +23,9 @@ private:
     void End(int code);
     int NextStep();
     void ClearJobStartTime();
-    // The start of a gated step that moves from where the machine is: the step
-    // counts and the cut time stops; false when the position cannot be read.
+    // The start of a gated step that moves from where the machine is: the
+    // position is read, then the step counts and the cut time stops; false,
+    // with the step not counted, when the position cannot be read.
     bool StartStep(int& step, MachinePosition& position);
     void Move();
     void Execute();

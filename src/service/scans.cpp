@@ -161,9 +161,10 @@ std::string Millimetres(std::int32_t counts) { return FormatText("%.2f", counts 
 bool Scans::Step() {
     SharedState& state = m_context.state;
     const int kind = state.scanKind.load(std::memory_order_acquire);
-    const int step = state.scanStep.fetch_add(1) + 1;
+    // Read before the step counts: a lost step could be the raise before a travel.
     MachinePosition position;
     if (!m_context.port.ReadMachinePosition(position)) return false;
+    const int step = state.scanStep.fetch_add(1) + 1;
     const std::span<const ScanStep> steps = StepsOf(kind);
     if (step < 1 || step > static_cast<int>(steps.size())) {
         Finish(kind, nullptr);  // no such scan or step: nothing left to do

@@ -63,15 +63,16 @@ bool ToolDetection::Run(int code, int status) {
 
 void ToolDetection::DetectTool() {
     SharedState& state = m_context.state;
-    const int step = NextCycleStep(state);
     // Without the cable the machine cannot feel the sensor: nothing moves.
     if (!m_context.port.IsSensorConnected()) {
         EndCycle(state, kToolDetectionCycle);
         return;
     }
-    state.jobStartTime = 0;
+    // Read before the step counts: a lost step could be the raise before a travel.
     MachinePosition position;
     if (!m_context.port.ReadMachinePosition(position)) return;
+    const int step = NextCycleStep(state);
+    state.jobStartTime = 0;
     const MachineProfile profile = m_context.config.Profile();
     if (step >= 1 && step <= static_cast<int>(std::size(kToolDetectionSteps))) {
         const ToolDetectionStep& s = kToolDetectionSteps[step - 1];
@@ -107,10 +108,10 @@ bool ToolDetection::SetToolOrigin(const MachinePosition& contact) {
 
 void ToolDetection::Detect() {
     SharedState& state = m_context.state;
-    const int step = NextCycleStep(state);
-    state.jobStartTime = 0;
     MachinePosition position;
     if (!m_context.port.ReadMachinePosition(position)) return;
+    const int step = NextCycleStep(state);
+    state.jobStartTime = 0;
     if (step >= 1 && step <= static_cast<int>(std::size(kDetectionSteps))) {
         Perform(m_context.port, kDetectionSteps[step - 1], position, m_context.config.Profile());
         return;

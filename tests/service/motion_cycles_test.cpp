@@ -38,6 +38,14 @@ TEST_F(MotionCycleTest, MoveToXYOriginRaisesZThenMovesXThenY) {
     EXPECT_THAT(MoveSpeeds(), ElementsAre(3000, 3000, 3000));
     EXPECT_EQ(state.cycleCode.load(), kNoCycle);
     EXPECT_EQ(state.jobStartTime.load(), 0);
+
+    // A position read that fails loses no step: the raise still comes first.
+    ClearFrames();
+    ASSERT_TRUE(RequestIfIdle(state, kMoveRequest));
+    Driver().outcomes[0x17] = {true, false};  // the loop's read, then the cycle's
+    Iterate(5);
+    EXPECT_EQ(Moves().front(), (MachinePosition{1000, 2000, profile.zLimit, 500}));
+    EXPECT_EQ(Moves().size(), 3u);
 }
 
 TEST_F(MotionCycleTest, MoveToNamedPositions) {
@@ -272,10 +280,10 @@ TEST(Units, MillimetresBecomeCountsWithoutLosingAHundredthToBinaryFractions) {
         double mm;
         std::int32_t floor, trunc;
     };
-    for (const Case& c : {Case{1.15, 115, 115}, Case{0.29, 29, 29}, Case{-1.15, -115, -115},
-                          Case{123.45, 12345, 12345}, Case{12.345, 1234, 1234},
-                          Case{-12.345, -1235, -1234}, Case{-0.001, -1, 0},
-                          Case{1e12, INT32_MAX, INT32_MAX}, Case{std::nan(""), 0, 0}}) {
+    for (const Case& c :
+         {Case{1.15, 115, 115}, Case{0.29, 29, 29}, Case{-1.15, -115, -115},
+          Case{123.45, 12345, 12345}, Case{12.345, 1234, 1234}, Case{-12.345, -1235, -1234},
+          Case{-0.001, -1, 0}, Case{1e12, INT32_MAX, INT32_MAX}, Case{std::nan(""), 0, 0}}) {
         EXPECT_EQ(FloorCounts(c.mm), c.floor) << c.mm;
         EXPECT_EQ(TruncCounts(c.mm), c.trunc) << c.mm;
     }

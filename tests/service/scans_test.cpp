@@ -219,13 +219,16 @@ TEST_F(ServiceTest, AScanStepNeverRunsWhileItsDetectionCyclePends) {
                             "move 1000 2000 3000 9000 @3000"));
     EXPECT_EQ(display.Text(Window::Calibration, IDC_SCAN_0), "30.00");
 
-    // A failed position read counts the step but takes no action.
+    // A failed position read takes no action and does not count the step: it
+    // is taken in the next idle iteration.
     ClearFrames();
     Driver().outcomes[0x17] = {true, false};  // the loop's read, then the scan's
     Iterate();
-    EXPECT_EQ(state.scanStep.load(), 8);
-    EXPECT_EQ(state.cycleCode.load(), kNoCycle);
+    EXPECT_EQ(state.scanStep.load(), 7);
     EXPECT_TRUE(MotionFrames(Driver()).empty());
+    Iterate();
+    EXPECT_EQ(state.scanStep.load(), 8);
+    EXPECT_EQ(state.cycleCode.load(), kDetectionCycle);  // step 8 touches
 }
 
 // Frame level: every move and probe of the three scans, with its speed,
