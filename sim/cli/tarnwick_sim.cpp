@@ -22,6 +22,7 @@ const char* const kUsageText =
     "usage: tarnwick-sim COMMAND MODEL [ARGUMENTS]\n"
     "  serve MODEL                  run the machine in the foreground until interrupted\n"
     "  status MODEL                 show position, status, spindle, overrides, job progress\n"
+    "  moves MODEL                  list where the current job's moves went (machine counts)\n"
     "  view MODEL on|off            press or release the VIEW button\n"
     "  cable MODEL on|off           plug or unplug the sensor cable\n"
     "  fault MODEL lose|stall|clear\n"
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
 
     if (command == "serve" && args.size() == 2) return Serve(*profile);
     if (command == "print" && args.size() == 3) return Print(*profile, dir, args[2]);
-    if (command == "status" && args.size() == 2) return Command(*profile, dir, "status");
+    if ((command == "status" || command == "moves") && args.size() == 2)
+        return Command(*profile, dir, command);
     const bool known = command == "view" || command == "cable" || command == "fault" ||
                        command == "speed" || command == "tool";
     if (known && args.size() >= 3 && args.size() <= 4) {

@@ -60,6 +60,11 @@ ControlResponse HostedMachine::HandleText(const std::string& line) {
         return Text(true, m_machine.Profile().name);
     }
     if (command == "status") return Text(true, StatusText());
+    if (command == "moves") {
+        std::ostringstream out;
+        for (const Counts& c : m_machine.JobMoves()) out << Axes(c) << "\n";
+        return Text(true, out.str());
+    }
     if (command == "view" || command == "cable") {
         const auto on = OnOff(first);
         if (!on) return Text(false, "expected on or off");

@@ -111,6 +111,7 @@ void Machine::Execute(const JobOp& op) {
             bool clamped = false;
             const Point target = ClampToTravel(machine, &clamped);
             if (clamped) ++m_travelClamps;
+            if (m_jobMoves.size() < kJobMovesKept) m_jobMoves.push_back(ToCounts(target));
             StartMotion(Motion::Owner::Job, target, op.value * kMmPerSecond);
             break;
         }
@@ -139,6 +140,7 @@ void Machine::StartDocument() {
     Update();
     if (JobActive()) return;
     m_commandsDone = 0;
+    m_jobMoves.clear();
     m_halted = false;
     m_interpreter.SetPosition(UserPoint());
 }

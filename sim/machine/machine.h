@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "machine/axes.h"
 #include "machine/clock.h"
@@ -93,6 +94,11 @@ public:
     void SetToolLength(std::int32_t counts);
     std::int32_t ToolLength() const { return m_toolLength; }
 
+    // The targets (machine counts) of the current job's first moves, in the
+    // order the machine set out for them: where the job really cut.
+    const std::vector<Counts>& JobMoves() const { return m_jobMoves; }
+    static constexpr std::size_t kJobMovesKept = 10000;
+
     // Job moves that had to be clipped to the travel, and syntax errors seen.
     unsigned long TravelClamps() const { return m_travelClamps; }
     unsigned long JobErrors() const { return m_interpreter.Errors(); }
@@ -140,6 +146,7 @@ private:
     RmlInterpreter m_interpreter;
     RmlParser m_parser;
     std::uint32_t m_commandsDone = 0;
+    std::vector<Counts> m_jobMoves;
     unsigned long m_travelClamps = 0;
 
     bool m_spindleOn = false;

@@ -11,6 +11,7 @@
 #include "app/program_icon.h"
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
+#include "pages/setup_dlg.h"
 #include "pages/status_label.h"
 #include "pages/tool_changer_dlg.h"
 #include "platform/end_process.h"
@@ -109,6 +110,7 @@ void CTarnwickDlg::BindHandlers() {
         Request(kExecuteRequest);
     });
     OnClicked(IDC_SET_TOOL_HEIGHT, [this] { RequestToolDetection(); });
+    OnClicked(IDC_SET_UP, [this] { OnSetUp(); });
     OnClicked(IDC_USE_FIXTURE_OFFSETS, [this] { OnUseFixtureOffsets(); });
     for (int i = 0; i < 4; ++i) OnClicked(IDC_FIXTURE1 + i, [this, i] { OnFixture(i); });
     OnTrackbarReleased(IDC_FEED_TRACKBAR,
@@ -196,7 +198,8 @@ void CTarnwickDlg::OnInitDialog() {
                                       [this](const MachinePosition& target, std::int32_t speed) {
                                           return RequestTargetMove(target, speed);
                                       },
-                                      [this] { OnStop(); }, requestToolDetection});
+                                      [this] { OnStop(); }, requestToolDetection},
+                         MakeSetupLinks());
     m_display.SetTarget(Window::RunPage, &m_pages->RunPage());
     UpdateData(false);
     m_thread->Resume();
@@ -349,6 +352,18 @@ void CTarnwickDlg::ReapplyFixture() {
         SetCheck(IDC_FIXTURE1 + index, true);
         OnFixture(index);
     }
+}
+
+SetupLinks CTarnwickDlg::MakeSetupLinks() {
+    return SetupLinks{m_state,         m_config,       m_port, [this] { ReapplyFixture(); },
+                      [](QWidget*) {}, [](QWidget*) {}};
+}
+
+void CTarnwickDlg::OnSetUp() {
+    CSetupDlg dialog(MakeSetupLinks(), this);
+    if (dialog.RunModal() != ui::IDOK || m_config.UseFixture() == 0) return;
+    const int index = m_config.SelectedFixture();
+    if (index >= 0 && index < kFixtureOffsetCount) OnFixture(index);
 }
 
 void CTarnwickDlg::OnStop() {

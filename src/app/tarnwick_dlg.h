@@ -8,6 +8,7 @@
 
 #include "app/window_display.h"
 #include "link/machine_port.h"
+#include "pages/setup_links.h"
 #include "service/command_thread.h"
 #include "service/requests.h"
 #include "service/shared_state.h"
@@ -45,6 +46,9 @@ public:
     bool RequestAuxLocation(int location);
     void ReapplyFixture();
     void OnStop();
+    // "Set Up": the set-up dialog; ended with "Exit" while fixture offsets are
+    // in use, the selected fixture is applied.
+    void OnSetUp();
     void OnUseFixtureOffsets();
     void OnFixture(int index);  // OnFixture1..OnFixture4 for 0..3
     // Runs the Tool Changer dialog ("Tool Changer", 1066, or the context menu).
@@ -82,6 +86,7 @@ private:
     void OnOverrideReleased(int trackbarId, int labelId);
     CStatusLabel& Label(int id);
     void ShowAbout();
+    SetupLinks MakeSetupLinks();
 
     Configuration& m_config;
     LogFile& m_log;

@@ -75,6 +75,16 @@ bool Configuration::SetFixtureOffset(int index, const FixtureOffset& offset) {
     return fixture != nullptr;
 }
 
+bool Configuration::SetFixtureAxis(int index, int axis, double mm) {
+    std::lock_guard lock(m_valuesMutex);
+    FixtureOffset* fixture = Fixture(index);
+    double FixtureOffset::*axes[] = {&FixtureOffset::x, &FixtureOffset::y, &FixtureOffset::z,
+                                     &FixtureOffset::a};
+    if (!fixture || axis < 0 || axis > 3) return false;
+    fixture->*axes[axis] = mm;
+    return true;
+}
+
 bool Configuration::SetFixtureZ(int index, double z) {
     std::lock_guard lock(m_valuesMutex);
     FixtureOffset* fixture = Fixture(index);

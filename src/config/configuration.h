@@ -70,6 +70,9 @@ public:
     // `index` 0..3; false, changing nothing, for any other.
     bool SetFixtureOffset(int index, const FixtureOffset& offset);
     bool SetFixtureZ(int index, double z);
+    // One axis (0 X, 1 Y, 2 Z, 3 A) of fixture offset `index`, in one step, so
+    // that a change the other thread makes to the same fixture is not lost.
+    bool SetFixtureAxis(int index, int axis, double mm);
     int UseFixture() const { return Get(&Settings::useFixture); }
     void SetUseFixture(int useFixture) { Set(&Settings::useFixture, useFixture); }
     int SelectedFixture() const { return Get(&Settings::selectedFixture); }

@@ -2,28 +2,13 @@
 
 #include <QTabWidget>
 
-#include "jobs/run_page_ids.h"
-
-namespace {
-
-// A page not built yet: the right size, nothing on it.
-ui::Dialog* EmptyPage(int templateId) {
-    ui::DialogTemplate t;
-    t.id = templateId;
-    t.width = 254;
-    t.height = 209;
-    t.flags = ui::kChild;
-    return new ui::Dialog(t);
-}
-
-}  // namespace
-
-CPageTabCtrl::CPageTabCtrl(QTabWidget& tabs, RunPageLinks runPageLinks, JogPageLinks jogPageLinks)
+CPageTabCtrl::CPageTabCtrl(QTabWidget& tabs, RunPageLinks runPageLinks, JogPageLinks jogPageLinks,
+                           SetupLinks setupLinks)
     : QObject(&tabs),
       m_tabs(tabs),
       m_runPage(new CRunPage(std::move(runPageLinks))),
       m_jogPage(new CJogPage(std::move(jogPageLinks))),
-      m_setupPage(EmptyPage(IDD_SETUP_PAGE)) {
+      m_setupPage(new CSetupPage(std::move(setupLinks))) {
     // The tab widget owns the pages from here on; it sizes and switches them.
     const std::pair<ui::Dialog*, const char*> pages[] = {
         {m_runPage, "Run"}, {m_jogPage, "Jog"}, {m_setupPage, "Setup"}};

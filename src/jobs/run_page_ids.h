@@ -5,7 +5,6 @@
 
 inline constexpr int IDD_RUN_PAGE = 143;
 inline constexpr int IDD_JOG_PAGE = 144;
-inline constexpr int IDD_SETUP_PAGE = 145;
 
 inline constexpr int IDC_RUN_ADD = 1021;
 inline constexpr int IDC_RUN_RUN = 1022;

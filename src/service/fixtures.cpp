@@ -23,6 +23,16 @@ bool ActivateFixture(SharedState& state, const Configuration& config, int index,
     return true;
 }
 
+void ActivateSelectedFixture(SharedState& state, const Configuration& config) {
+    const int index = config.SelectedFixture();
+    if (config.UseFixture() == 0 || index < 0 || index >= kFixtureOffsetCount) return;
+    const FixtureOffset fixture = config.FixtureOffsets()[index];
+    state.activeOffsets.x = fixture.x;
+    state.activeOffsets.y = fixture.y;
+    state.activeOffsets.z = fixture.z;
+    state.activeOffsets.a = fixture.a;
+}
+
 bool ActivateMachineOrigin(SharedState& state, CMachinePort& port) {
     MachinePosition origin;
     if (!port.ReadOrigin(origin)) return false;

@@ -14,6 +14,11 @@ class SharedState;
 bool ActivateFixture(SharedState& state, const Configuration& config, int index,
                      MachinePosition& origin);
 
+// With fixture offsets in use, the selected fixture's X, Y, Z and A become
+// the active offsets (all four: the fixture offset pages edit them so); an
+// index outside 0..3 changes nothing. Sends nothing.
+void ActivateSelectedFixture(SharedState& state, const Configuration& config);
+
 // The origin in counts for the active offsets as they stand.
 MachinePosition OriginForActiveOffsets(const SharedState& state, const Configuration& config);
 

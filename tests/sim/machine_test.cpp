@@ -225,6 +225,8 @@ TEST_F(MachineJobTest, JobMovesAreRelativeToTheUserOriginAndObeyTheFeedOverride)
     EXPECT_EQ(machine.StatusWord(), sim::kStatusIdle);
     EXPECT_EQ(machine.UserPosition(), (Counts{1000, 0, 0, 0}));
     EXPECT_EQ(machine.MachinePosition(), (Counts{2000, 2000, 3000, 0}));
+    // Where the job went, in machine counts: up first, then across.
+    EXPECT_EQ(machine.JobMoves(), (std::vector<Counts>{{0, 0, 3000, 0}, {2000, 2000, 3000, 0}}));
 }
 
 TEST_F(MachineJobTest, StopPulsesAbortTheJobAndStatus3ClearsAfterTheClearingPeriod) {
