@@ -133,17 +133,18 @@ void CTarnwickDlg::BindHandlers() {
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-    AddToolChangerAction();
+    OnClicked(IDC_TOOL_CHANGER, [this] { OnToolChanger(); });
+    AddMenuEntry(tr("Tool Changer..."), IDC_TOOL_CHANGER, [this] { OnToolChanger(); });
+    AddMenuEntry(tr("Set Up..."), IDC_SET_UP, [this] { OnSetUp(); });
 }
 
-void CTarnwickDlg::AddToolChangerAction() {
-    // The "Tool Changer" button stays hidden; the menu entry takes its place
-    // and is enabled and disabled with it.
-    OnClicked(IDC_TOOL_CHANGER, [this] { OnToolChanger(); });
-    auto* toolChanger = new QAction(tr("Tool Changer..."), this);
-    connect(toolChanger, &QAction::triggered, this, [this] { OnToolChanger(); });
-    new EnablingFollower(*Control(IDC_TOOL_CHANGER), *toolChanger);
-    addAction(toolChanger);
+void CTarnwickDlg::AddMenuEntry(const QString& text, int hiddenButtonId, Handler handler) {
+    // The button stays hidden; the menu entry takes its place and is enabled
+    // and disabled with it.
+    auto* action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, std::move(handler));
+    new EnablingFollower(*Control(hiddenButtonId), *action);
+    addAction(action);
 }
 
 void CTarnwickDlg::OnToolChanger() {
@@ -151,7 +152,7 @@ void CTarnwickDlg::OnToolChanger() {
         ToolChangerLinks{m_config, m_state, [this](int tool) { return RequestReplaceTool(tool); },
                          [this](int tool) { return RequestGetTool(tool); },
                          [this] { return RequestToolDetection(); }, [this] { OnStop(); },
-                         AuxLocationsLinks{[this](int n) { return RequestAuxLocation(n); }}},
+                         MakeAuxLocationsLinks()},
         this);
     dialog.RunModal();
 }
@@ -354,9 +355,20 @@ void CTarnwickDlg::ReapplyFixture() {
     }
 }
 
+AuxLocationsLinks CTarnwickDlg::MakeAuxLocationsLinks() {
+    return AuxLocationsLinks{[this](int n) { return RequestAuxLocation(n); }};
+}
+
 SetupLinks CTarnwickDlg::MakeSetupLinks() {
-    return SetupLinks{m_state,         m_config,       m_port, [this] { ReapplyFixture(); },
-                      [](QWidget*) {}, [](QWidget*) {}};
+    return SetupLinks{m_state,
+                      m_config,
+                      m_port,
+                      [this] { ReapplyFixture(); },
+                      [this](QWidget* parent) {
+                          CAuxLocationsDlg dialog(MakeAuxLocationsLinks(), parent);
+                          dialog.RunModal();
+                      },
+                      [](QWidget*) {}};
 }
 
 void CTarnwickDlg::OnSetUp() {

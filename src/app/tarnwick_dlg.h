@@ -8,6 +8,7 @@
 
 #include "app/window_display.h"
 #include "link/machine_port.h"
+#include "pages/aux_locations_dlg.h"
 #include "pages/setup_links.h"
 #include "service/command_thread.h"
 #include "service/requests.h"
@@ -78,7 +79,8 @@ protected:
 private:
     bool Request(const BusyCheckedRequest& request);
     bool RequestTool(const BusyCheckedRequest& request, int tool);
-    void AddToolChangerAction();
+    // An entry of the window's context menu for a button the window keeps hidden.
+    void AddMenuEntry(const QString& text, int hiddenButtonId, Handler handler);
     void BindHandlers();
     void SetUpAppearance();
     void SetUpOverrides();
@@ -86,6 +88,7 @@ private:
     void OnOverrideReleased(int trackbarId, int labelId);
     CStatusLabel& Label(int id);
     void ShowAbout();
+    AuxLocationsLinks MakeAuxLocationsLinks();
     SetupLinks MakeSetupLinks();
 
     Configuration& m_config;

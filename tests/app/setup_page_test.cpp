@@ -7,11 +7,13 @@
 #include <gmock/gmock.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "app/app_fixture.h"
 #include "app/main_window_ids.h"
@@ -145,6 +147,38 @@ TEST_F(SetupPageTest, TheSetUpDialogReadsTheMachineAndSavesOnExit) {
     EXPECT_EQ(ReadConfig("WORKOFFSET2", "Y"), "40.00");
     EXPECT_EQ(ReadConfig("TSO", "ZA"), "55");
     EXPECT_TRUE(WaitUntil([&] { return Origin() == MachinePosition{3000, 4000, 750, 0}; }));
+}
+
+TEST_F(SetupPageTest, TheWaysIntoTheSetUpAndAuxLocationDialogs) {
+    // "Set Up..." in the window's context menu follows the hidden "Set Up" button.
+    QAction* setUp = nullptr;
+    for (QAction* action : window->actions())
+        if (action->text() == "Set Up...") setUp = action;
+    ASSERT_NE(setUp, nullptr);
+    EXPECT_TRUE(setUp->isEnabled());
+    window->Enable(IDC_SET_UP, false);
+    EXPECT_FALSE(setUp->isEnabled());
+    window->Enable(IDC_SET_UP, true);
+    // "Set Aux. Loc." on the page and "Set Tool Block" in the dialog open the
+    // Set Aux. Locations dialog.
+    std::vector<QString> opened;
+    std::function<void()> closeWhatOpens = [&] {
+        QTimer::singleShot(0, window.get(), [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            ASSERT_NE(modal, nullptr);
+            opened.push_back(modal->windowTitle());
+            if (auto* setup = qobject_cast<CSetupDlg*>(modal)) {
+                closeWhatOpens();
+                setup->Control<QAbstractButton>(IDC_SETUP_TOOL_BLOCK)->click();
+            }
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+    };
+    closeWhatOpens();
+    page->Control<QAbstractButton>(IDC_SETUP_SET_AUX)->click();
+    closeWhatOpens();
+    setUp->trigger();
+    EXPECT_THAT(opened, ::testing::ElementsAre("Set Aux. Locations", "", "Set Aux. Locations"));
 }
 
 }  // namespace
