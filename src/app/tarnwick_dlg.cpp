@@ -115,7 +115,7 @@ void CTarnwickDlg::BindHandlers() {
 }
 
 void CTarnwickDlg::ShowAbout() {
-    CAboutDlg about(m_log, this);
+    CAboutDlg about(m_log, CalibrationSettingsLinks{m_state, m_config}, this);
     about.RunModal();
 }
 
