@@ -1,6 +1,7 @@
 #include "app/tarnwick_dlg.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QKeySequence>
 #include <QTabWidget>
 
@@ -111,12 +112,52 @@ void CTarnwickDlg::BindHandlers() {
     about->setShortcut(QKeySequence::HelpContents);
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
     addAction(about);
+    AddCalibrationAction();
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void CTarnwickDlg::ShowAbout() {
     CAboutDlg about(m_log, CalibrationSettingsLinks{m_state, m_config}, this);
     about.RunModal();
+}
+
+namespace {
+
+// Keeps an action enabled as a control is, which the command thread enables and disables.
+class EnabledLike : public QObject {
+public:
+    EnabledLike(QAction* action, QWidget* control) : QObject(action), m_action(action) {
+        action->setEnabled(control->isEnabled());
+        control->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange)
+            m_action->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+        return false;
+    }
+
+private:
+    QAction* m_action;
+};
+
+}  // namespace
+
+void CTarnwickDlg::AddCalibrationAction() {
+    // The dialog sits behind the hidden "Set Up" button, and follows its enabling.
+    auto* calibration = new QAction(tr("Machine Calibration..."), this);
+    new EnabledLike(calibration, Control(IDC_SET_UP));
+    connect(calibration, &QAction::triggered, this, [this] { ShowCalibration(); });
+    addAction(calibration);
+}
+
+CalibrationDlgLinks CTarnwickDlg::CalibrationLinks() {
+    return {m_port, m_state, [this] { OnStop(); },
+            [this](ui::Dialog& dialog) { return m_display.Register(Window::Calibration, dialog); }};
+}
+
+void CTarnwickDlg::ShowCalibration() {
+    CCalibrationDlg calibration(CalibrationLinks(), this);
+    calibration.RunModal();
 }
 
 void CTarnwickDlg::OnInitDialog() {

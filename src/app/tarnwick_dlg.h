@@ -8,6 +8,7 @@
 
 #include "app/window_display.h"
 #include "link/machine_port.h"
+#include "pages/calibration_dlg.h"
 #include "service/command_thread.h"
 #include "service/requests.h"
 #include "service/shared_state.h"
@@ -49,6 +50,10 @@ public:
     // Shows fixture `index` selected without applying it (the run page applies it).
     void ShowSelectedFixture(int index);
     CPageTabCtrl* Pages() { return m_pages; }
+    // What the Machine Calibration dialog needs of this window, for any window that opens it.
+    CalibrationDlgLinks CalibrationLinks();
+    // The context menu's "Machine Calibration...".
+    void ShowCalibration();
 
     CMachinePort& Port() { return m_port; }
     SharedState& State() { return m_state; }
@@ -77,6 +82,7 @@ private:
     void OnOverrideReleased(int trackbarId, int labelId);
     CStatusLabel& Label(int id);
     void ShowAbout();
+    void AddCalibrationAction();
 
     Configuration& m_config;
     LogFile& m_log;
