@@ -18,6 +18,12 @@
 #include "service/control_ids.h"
 #include "service/sensor_pauses.h"
 
+// For ThreadSanitizer: Qt's own threads (its parallel fills) synchronise inside
+// the uninstrumented Qt libraries, and the simulator's panel forks its tool.
+extern "C" const char* __tsan_default_options() {
+    return "ignore_noninstrumented_modules=1:die_after_fork=0";
+}
+
 using ::testing::Each;
 using ::testing::ElementsAre;
 
