@@ -39,14 +39,19 @@ CAboutDlg::CAboutDlg(LogFile& log, QWidget* parent)
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
     OnClicked(IDC_ACTIVATE_LOG, [this] { OnActivateLog(); });
     OnClicked(IDC_OPEN_CFG, [this] { OnOpenCfg(); });
+    OnClicked(IDC_CALIBRATION, [this] { OnCalibration(); });
+}
+
+CAboutDlg::CAboutDlg(LogFile& log, CalibrationSettingsLinks calibration, QWidget* parent)
+    : CAboutDlg(log, parent) {
+    m_calibration.emplace(calibration);
 }
 
 void CAboutDlg::OnInitDialog() {
     setWindowIcon(ProgramIcon());
     // Logging stays on until the program ends, so there is nothing to switch on twice.
     Enable(IDC_ACTIVATE_LOG, !m_log.IsEnabled());
-    // The calibration settings dialog arrives with the calibration pages.
-    Enable(IDC_CALIBRATION, false);
+    Enable(IDC_CALIBRATION, m_calibration.has_value());
     ui::Dialog::OnInitDialog();
 }
 
@@ -59,4 +64,10 @@ void CAboutDlg::OnOpenCfg() {
     // The desktop's own handler for the file: no shell, no command line to quote.
     QDesktopServices::openUrl(QUrl::fromLocalFile(
         QString::fromStdString(Configuration::PathIn(platform::ProgramFolder()))));
+}
+
+void CAboutDlg::OnCalibration() {
+    if (!m_calibration) return;
+    CCalibrationSettingsDlg settings(*m_calibration, this);
+    settings.RunModal();
 }

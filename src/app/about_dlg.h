@@ -1,7 +1,10 @@
 #pragma once
 // CAboutDlg: the program and its version, and three service buttons: switch
 // the log on, open the configuration file in the desktop's editor, and the
-// machine calibration settings (not built yet).
+// machine calibration settings.
+#include <optional>
+
+#include "pages/calibration_settings_dlg.h"
 #include "ui/dialog.h"
 
 class LogFile;
@@ -16,7 +19,9 @@ inline constexpr int IDC_ABOUT_ICON = 1166;
 class CAboutDlg : public ui::Dialog {
     Q_OBJECT
 public:
-    CAboutDlg(LogFile& log, QWidget* parent = nullptr);
+    // Without a machine to calibrate, "Calibration" stays disabled.
+    explicit CAboutDlg(LogFile& log, QWidget* parent = nullptr);
+    CAboutDlg(LogFile& log, CalibrationSettingsLinks calibration, QWidget* parent = nullptr);
 
 protected:
     void OnInitDialog() override;
@@ -24,6 +29,8 @@ protected:
 private:
     void OnActivateLog();
     void OnOpenCfg();
+    void OnCalibration();
 
     LogFile& m_log;
+    std::optional<CalibrationSettingsLinks> m_calibration;
 };

@@ -136,6 +136,8 @@ void CTarnwickDlg::BindHandlers() {
     OnClicked(IDC_TOOL_CHANGER, [this] { OnToolChanger(); });
     AddMenuEntry(tr("Tool Changer..."), IDC_TOOL_CHANGER, [this] { OnToolChanger(); });
     AddMenuEntry(tr("Set Up..."), IDC_SET_UP, [this] { OnSetUp(); });
+    // The calibration scans sit behind the set-up dialog, under its button's enabling.
+    AddMenuEntry(tr("Machine Calibration..."), IDC_SET_UP, [this] { ShowCalibration(); });
 }
 
 void CTarnwickDlg::AddMenuEntry(const QString& text, int hiddenButtonId, Handler handler) {
@@ -158,8 +160,18 @@ void CTarnwickDlg::OnToolChanger() {
 }
 
 void CTarnwickDlg::ShowAbout() {
-    CAboutDlg about(m_log, this);
+    CAboutDlg about(m_log, CalibrationSettingsLinks{m_state, m_config}, this);
     about.RunModal();
+}
+
+CalibrationDlgLinks CTarnwickDlg::CalibrationLinks() {
+    return {m_port, m_state, [this] { OnStop(); },
+            [this](ui::Dialog& dialog) { return m_display.Register(Window::Calibration, dialog); }};
+}
+
+void CTarnwickDlg::ShowCalibration(QWidget* parent) {
+    CCalibrationDlg calibration(CalibrationLinks(), parent ? parent : this);
+    calibration.RunModal();
 }
 
 void CTarnwickDlg::OnInitDialog() {
@@ -368,7 +380,7 @@ SetupLinks CTarnwickDlg::MakeSetupLinks() {
                           CAuxLocationsDlg dialog(MakeAuxLocationsLinks(), parent);
                           dialog.RunModal();
                       },
-                      [](QWidget*) {}};
+                      [this](QWidget* parent) { ShowCalibration(parent); }};
 }
 
 void CTarnwickDlg::OnSetUp() {

@@ -10,6 +10,7 @@
 #include "link/machine_port.h"
 #include "pages/aux_locations_dlg.h"
 #include "pages/setup_links.h"
+#include "pages/calibration_dlg.h"
 #include "service/command_thread.h"
 #include "service/requests.h"
 #include "service/shared_state.h"
@@ -57,6 +58,10 @@ public:
     // Shows fixture `index` selected without applying it (the run page applies it).
     void ShowSelectedFixture(int index);
     CPageTabCtrl* Pages() { return m_pages; }
+    // What the Machine Calibration dialog needs of this window, for any window that opens it.
+    CalibrationDlgLinks CalibrationLinks();
+    // The context menu's "Machine Calibration...".
+    void ShowCalibration(QWidget* parent = nullptr);
 
     CMachinePort& Port() { return m_port; }
     SharedState& State() { return m_state; }

@@ -1,5 +1,6 @@
 #include "app/window_display.h"
 
+#include "pages/calibration_dlg.h"
 #include "pages/status_label.h"
 #include "service/control_ids.h"
 #include "service/sensor_pauses.h"
@@ -12,6 +13,19 @@ std::size_t Slot(Window window) { return static_cast<std::size_t>(window); }
 
 void WindowDisplay::SetTarget(Window window, ui::Dialog* dialog) {
     m_targets[Slot(window)] = dialog;
+}
+
+ui::ScopedRegistration WindowDisplay::Register(Window window, ui::Dialog& dialog) {
+    QPointer<ui::Dialog>& target = m_targets[Slot(window)];
+    QPointer<ui::Dialog> previous = target;
+    target = &dialog;
+    // The display may go first (the main window's members before its children).
+    return ui::ScopedRegistration(
+        [this, alive = QPointer<QObject>(&m_context), window, previous, registered = &dialog] {
+            if (!alive) return;
+            QPointer<ui::Dialog>& target = m_targets[Slot(window)];
+            if (target.isNull() || target.data() == registered) target = previous;
+        });
 }
 
 void WindowDisplay::Post(Window window, std::function<void(ui::Dialog&)> work) {
@@ -60,7 +74,13 @@ void WindowDisplay::EndMainWindow(int result) {
     Post(Window::Main, [result](ui::Dialog& dialog) { dialog.EndDialog(result); });
 }
 
-void WindowDisplay::SetYCenter(int counts) { m_yCenter = counts; }
+void WindowDisplay::SetYCenter(int counts) {
+    m_yCenter = counts;
+    Post(Window::Calibration, [counts](ui::Dialog& dialog) {
+        if (auto* calibration = qobject_cast<CCalibrationDlg*>(&dialog))
+            calibration->SetYCenter(counts);
+    });
+}
 
 bool WindowDisplay::ShowSensorPauses(const std::atomic<bool>& stop) {
     return ShowSensorPausesWith([this, &stop](const char* text, const char* caption) {

@@ -10,11 +10,16 @@
 
 #include "service/display.h"
 #include "ui/dialog.h"
+#include "ui/scoped_registration.h"
 
 class WindowDisplay : public IDisplay {
 public:
     // The window that takes the texts of `window`; null while it is closed.
     void SetTarget(Window window, ui::Dialog* dialog);
+    // Makes `dialog` the target of `window` until the returned registration
+    // ends; the target before it is back then (a dialog opened from another).
+    // UI thread only.
+    [[nodiscard]] ui::ScopedRegistration Register(Window window, ui::Dialog& dialog);
 
     void SetText(Window window, int controlId, const std::string& text) override;
     void EnableControls(std::initializer_list<int> controlIds, bool enable) override;
@@ -24,7 +29,7 @@ public:
     void SetYCenter(int counts) override;
     bool ShowSensorPauses(const std::atomic<bool>& stop) override;
 
-    // The calibration dialog keeps the Y centre as a number beside its text.
+    // The Y centre of the last Y-center scan, also after its dialog has closed.
     int YCenter() const { return m_yCenter.load(); }
 
 private:

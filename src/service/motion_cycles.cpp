@@ -237,10 +237,15 @@ void MotionCycles::ReadParameters() {
     ClearJobStartTime();
     ParameterRecords& records = m_context.state.parameters;
     std::lock_guard lock(records.mutex);
-    ParameterRecord& current = records.current;
-    m_context.port.ReadBlock(kParameterBlock4, current.Block4(), kParameterBlock4Length);
-    m_context.port.ReadBlock(kParameterBlock5, current.Block5(), kParameterBlock5Length);
-    SwapParameterFields(current);
+    // Only a complete read replaces the record: what it holds is written back
+    // to the machine as the unedited bytes of the next write.
+    ParameterRecord read = records.current;
+    if (m_context.port.ReadBlock(kParameterBlock4, read.Block4(), kParameterBlock4Length) != 0 &&
+        m_context.port.ReadBlock(kParameterBlock5, read.Block5(), kParameterBlock5Length) != 0) {
+        SwapParameterFields(read);
+        records.current = read;
+        ++records.reads;
+    }
     End(kReadParametersCycle);
 }
 

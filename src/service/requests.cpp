@@ -45,6 +45,16 @@ void RequestSetOrigin(SharedState& state, std::int32_t x, std::int32_t y, std::i
     state.SetCycle(kSetOriginCycle, 0);
 }
 
+bool RequestScan(SharedState& state, int kind) {
+    // The thread resumes a paused scan under this lock too, so it cannot take
+    // back the kind between the check and the new scan's step.
+    std::lock_guard lock(state.requestMutex);
+    if (state.scanKind.load(std::memory_order_acquire) != kNoScan) return false;
+    state.scanStep.store(0, std::memory_order_relaxed);
+    state.scanKind.store(kind, std::memory_order_release);
+    return true;
+}
+
 void RequestAuxLocation(SharedState& state, int location) {
     state.SetCycle(kAuxLocationCycle, location);
 }

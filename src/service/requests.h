@@ -10,7 +10,7 @@ class Configuration;
 
 struct BusyCheckedRequest {
     int code;
-    const char* refusal;  // the window's message when a cycle is pending
+    const char* refusal;  // the window's message when a cycle is pending (null: none)
 };
 
 inline constexpr BusyCheckedRequest kMoveRequest{
@@ -25,6 +25,11 @@ inline constexpr BusyCheckedRequest kReplaceToolRequest{
     kReplaceToolCycle, "Can't run the Replace Tool cycle while the machine is running!"};
 inline constexpr BusyCheckedRequest kGetToolRequest{
     kGetToolCycle, "Can't run the Get the new Tool cycle while the machine is running!"};
+// The parameter blocks are read and written only between other cycles, so
+// that neither replaces a pending Stop or a cycle halfway through.
+inline constexpr BusyCheckedRequest kReadParametersRequest{kReadParametersCycle, nullptr};
+inline constexpr BusyCheckedRequest kWriteParametersRequest{
+    kWriteParametersCycle, "Can't run the Write Parameters cycle while the machine is busy!"};
 
 // Step 0, then the code, when no cycle is pending; false and nothing changed
 // otherwise (the caller shows request.refusal).
@@ -40,6 +45,9 @@ void RequestTargetMove(SharedState& state, std::int32_t x, std::int32_t y, std::
 // The set origin cycle with the origin in counts: target record, step 0, code 11.
 void RequestSetOrigin(SharedState& state, std::int32_t x, std::int32_t y, std::int32_t z,
                       std::int32_t a);
+// Starts scan `kind` from its first step: step 0, then the kind. False, with
+// nothing changed, while a scan runs.
+bool RequestScan(SharedState& state, int kind);
 // Stores the machine's X and Y as aux location n (1-4): step n, code 13.
 void RequestAuxLocation(SharedState& state, int location);
 // Run: starts job output of the run list from its first file (after making

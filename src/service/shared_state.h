@@ -84,6 +84,9 @@ struct ParameterRecords {
     ParameterRecord current;
     ParameterRecord edited;
     ParameterRecord scratch;
+    // Reads of both blocks the command thread has completed: a window that
+    // asked for a read knows from this that `current` holds the machine's values.
+    std::uint32_t reads = 0;
 };
 
 class SharedState {

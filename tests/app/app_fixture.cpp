@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <filesystem>
 
@@ -57,12 +58,25 @@ bool AppTest::WaitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-void AppTest::Panel(const std::string& model, const std::string& command) {
+std::string AppTest::Sim(const std::string& model, const std::string& command) {
     QStringList arguments = {QString::fromStdString(command.substr(0, command.find(' '))),
                              QString::fromStdString(model)};
     for (const QString& word : QString::fromStdString(command).split(' ').mid(1)) arguments << word;
     QProcess tool;
     tool.start(TARNWICK_PROGRAM_DIR "/tarnwick-sim", arguments);
-    ASSERT_TRUE(tool.waitForFinished(10000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    return tool.readAllStandardOutput().toStdString();
+}
+
+void AppTest::Panel(const std::string& model, const std::string& command) { Sim(model, command); }
+
+std::vector<MachinePosition> AppTest::AxesIn(const std::string& text, const std::string& label) {
+    const QRegularExpression pattern(QString::fromStdString(label) +
+                                     R"(X\s*(-?\d+)\s+Y\s*(-?\d+)\s+Z\s*(-?\d+)\s+A\s*(-?\d+))");
+    std::vector<MachinePosition> found;
+    for (const auto& m : pattern.globalMatch(QString::fromStdString(text)))
+        found.push_back({m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                         m.captured(4).toInt()});
+    return found;
 }

@@ -14,6 +14,7 @@
 
 #include "app/tarnwick_dlg.h"
 #include "config/configuration.h"
+#include "link/machine_position.h"
 #include "pages/status_label.h"
 #include "service/log_file.h"
 #include "sim/sim_environment.h"
@@ -34,8 +35,11 @@ protected:
     std::vector<std::string> Boxes() const;
     // Processes events until `condition` holds (at most ten seconds).
     bool WaitUntil(const std::function<bool()>& condition);
-    // Sends a simulator command to the machine ("fault lose", "view on" ...).
+    // Runs a simulator command on the machine ("fault lose", "status" ...) and returns its output.
+    std::string Sim(const std::string& model, const std::string& command);
     void Panel(const std::string& model, const std::string& command);
+    // Every "X n Y n Z n A n" in `text` that follows `label` (a regular expression).
+    static std::vector<MachinePosition> AxesIn(const std::string& text, const std::string& label);
 
     simtest::ScopedSimDir sim{"200"};
     std::string folder;

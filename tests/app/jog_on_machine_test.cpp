@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QTabWidget>
 #include <QTest>
-#include <regex>
 
 #include "app/app_fixture.h"
 #include "app/main_window_ids.h"
@@ -36,13 +35,8 @@ protected:
     }
     // The machine's X, as the simulator itself tells it.
     int MachineX() {
-        QProcess tool;
-        tool.start(TARNWICK_PROGRAM_DIR "/tarnwick-sim", {"status", kModel});
-        tool.waitForFinished(10000);
-        const std::string text = tool.readAllStandardOutput().toStdString();
-        std::smatch m;
-        if (!std::regex_search(text, m, std::regex(R"(position:\s+X\s*(-?\d+))"))) return -1;
-        return std::stoi(m[1]);
+        const auto found = AxesIn(Sim(kModel, "status"), "position:\\s+");
+        return found.empty() ? -1 : found.front().x;
     }
     // Waits for the machine to come to rest after a stop (its memory clears
     // in machine time, which runs fast meanwhile).

@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
-#include <regex>
+#include <QRegularExpression>
 #include <vector>
 
 #include "app/app_fixture.h"
@@ -44,37 +44,17 @@ protected:
     }
     // What the simulated machine itself says.
     MachineReport Machine() {
-        QProcess tool;
-        tool.start(TARNWICK_PROGRAM_DIR "/tarnwick-sim", {"status", kModel});
-        tool.waitForFinished(10000);
-        const std::string text = tool.readAllStandardOutput().toStdString();
+        const std::string text = Sim(kModel, "status");
         auto axes = [&](const char* label) {
-            std::smatch m;
-            const std::regex pattern(
-                std::string(label) +
-                R"(:\s+X\s*(-?\d+)\s+Y\s*(-?\d+)\s+Z\s*(-?\d+)\s+A\s*(-?\d+))");
-            if (!std::regex_search(text, m, pattern)) return MachinePosition{-1, -1, -1, -1};
-            return MachinePosition{std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3]),
-                                   std::stoi(m[4])};
+            const auto found = AxesIn(text, label);
+            return found.empty() ? MachinePosition{-1, -1, -1, -1} : found.front();
         };
-        std::smatch m;
-        std::regex_search(text, m, std::regex(R"(commands done:\s+(\d+))"));
-        return {axes("\nposition"), axes("user position"),
-                m.size() > 1 ? std::uint32_t(std::stoul(m[1])) : 0u};
+        const auto done = QRegularExpression(R"(commands done:\s+(\d+))")
+                              .match(QString::fromStdString(text))
+                              .captured(1);
+        return {axes("\nposition:\\s+"), axes("user position:\\s+"), done.toUInt()};
     }
-    std::vector<MachinePosition> JobMoves() {
-        QProcess tool;
-        tool.start(TARNWICK_PROGRAM_DIR "/tarnwick-sim", {"moves", kModel});
-        tool.waitForFinished(10000);
-        std::vector<MachinePosition> moves;
-        const std::string text = tool.readAllStandardOutput().toStdString();
-        const std::regex pattern(R"(X\s*(-?\d+)\s+Y\s*(-?\d+)\s+Z\s*(-?\d+)\s+A\s*(-?\d+))");
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
-             it != std::sregex_iterator(); ++it)
-            moves.push_back({std::stoi((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[3]),
-                             std::stoi((*it)[4])});
-        return moves;
-    }
+    std::vector<MachinePosition> JobMoves() { return AxesIn(Sim(kModel, "moves"), ""); }
     bool Idle() {
         SharedState& state = window->State();
         return state.cycleCode.load() == kNoCycle && state.lastStatus.load() == 2;

@@ -198,7 +198,21 @@ TEST_F(MotionCycleTest, ParameterBlocksAreReadSwappedAndWrittenOnlyWhenChanged) 
     {
         std::lock_guard lock(state.parameters.mutex);
         EXPECT_EQ(state.parameters.current.Field(kSensorOffsetField), 0x0102);
+        EXPECT_EQ(state.parameters.reads, 1u);
         state.parameters.edited = state.parameters.current;
+    }
+    // A read whose second block fails leaves the record as the last whole read
+    // made it, and is not counted: its bytes go back to the machine with the
+    // next write.
+    Driver().replies[0x16][36] = 0x07;
+    Driver().outcomes[0x16] = {true, false};
+    state.SetCycleCode(kReadParametersCycle);
+    Iterate();
+    EXPECT_EQ(state.cycleCode.load(), kNoCycle);
+    {
+        std::lock_guard lock(state.parameters.mutex);
+        EXPECT_EQ(state.parameters.current, state.parameters.edited);
+        EXPECT_EQ(state.parameters.reads, 1u);
     }
     // Nothing changed: nothing sent.
     ClearFrames();
@@ -253,6 +267,19 @@ TEST_F(MotionCycleTest, BusyCheckedRequestsRefuseWhileACyclePends) {
     EXPECT_EQ(state.cycleCode.load(), kUnservedCycle);
     EXPECT_FALSE(RequestStopCycle(state));
     EXPECT_EQ(state.cycleCode.load(), kStopCycle);
+    // Neither parameter cycle replaces the Stop.
+    EXPECT_FALSE(RequestIfIdle(state, kReadParametersRequest));
+    EXPECT_FALSE(RequestIfIdle(state, kWriteParametersRequest));
+    EXPECT_EQ(state.cycleCode.load(), kStopCycle);
+}
+
+TEST(ScanRequest, StartsFromStepZeroUnlessAScanRuns) {
+    SharedState state;
+    state.scanStep = 9;  // where a scan paused for its boxes
+    EXPECT_TRUE(RequestScan(state, kRunoutScan));
+    EXPECT_FALSE(RequestScan(state, kYCenterScan));
+    EXPECT_EQ(state.scanKind.load(), kRunoutScan);
+    EXPECT_EQ(state.scanStep.load(), 0);
 }
 
 TEST_F(MotionCycleTest, AToolCycleStopsTheSpindleAndRaisesZBeforeCrossing) {
