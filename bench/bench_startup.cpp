@@ -51,7 +51,10 @@ void BM_StartUpToFirstPosition(benchmark::State& state) {
     platform::SetProgramFolder("");
     std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_StartUpToFirstPosition)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_StartUpToFirstPosition)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need, when missing.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev
+packages=(cmake g++ make ccache qt6-base-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev
           xvfb xauth googletest libgtest-dev libgmock-dev libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -12,16 +12,22 @@ dir=build
 # Explicit, since scripts/run.sh configures the same folder without tests.
 flags=(-DTARNWICK_TESTS=ON)
 labels=()
+targets=()
 case "$mode" in
   "") flags+=(-DTARNWICK_BENCH=ON) ;;
   --asan) dir=build-asan; flags+=(-DTARNWICK_ASAN=ON -DTARNWICK_BENCH=OFF) ;;
-  --tsan) dir=build-tsan; flags+=(-DTARNWICK_TSAN=ON -DTARNWICK_BENCH=OFF); labels=(-L threaded) ;;
+  --tsan) dir=build-tsan; flags+=(-DTARNWICK_TSAN=ON -DTARNWICK_BENCH=OFF); labels=(-L threaded); targets=(--target threaded_tests) ;;
   *) echo "usage: $0 [--asan|--tsan]" >&2; exit 2 ;;
 esac
 [ "${CI:-}" = "true" ] && flags+=(-DTARNWICK_WERROR=ON)
+# A compiler cache, when there is one, spares compiling again what an earlier run compiled.
+if command -v ccache >/dev/null; then
+  flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD"
+fi
 
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
-cmake --build "$dir" -j2
+cmake --build "$dir" -j2 "${targets[@]}"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"

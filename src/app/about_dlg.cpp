@@ -13,11 +13,7 @@ namespace {
 
 ui::DialogTemplate AboutTemplate() {
     using ui::ControlKind;
-    ui::DialogTemplate t;
-    t.id = IDD_ABOUTBOX;
-    t.caption = "About Tarnwick";
-    t.width = 235;
-    t.height = 78;
+    ui::DialogTemplate t = ui::Template(IDD_ABOUTBOX, "About Tarnwick", 235, 78);
     t.controls = {
         ui::Row(IDC_ABOUT_ICON, ControlKind::Custom, "", 11, 10, 21, 20),
         ui::Row(ui::IDC_STATIC, ControlKind::Static, "Tarnwick Version 1.0", 40, 10, 130, 8),

@@ -6,11 +6,7 @@ namespace {
 
 ui::DialogTemplate MachineTypeTemplate() {
     using ui::ControlKind;
-    ui::DialogTemplate t;
-    t.id = IDD_MACHINE_TYPE;
-    t.caption = "Machine Type";
-    t.width = 150;
-    t.height = 60;
+    ui::DialogTemplate t = ui::Template(IDD_MACHINE_TYPE, "Machine Type", 150, 60);
     t.flags = 0;  // no system menu, no close box: OK or Escape
     t.controls = {
         ui::Row(IDC_MACHINE_TYPE_LIST, ControlKind::ComboBox, "", 10, 12, 130, 60,

@@ -5,12 +5,8 @@
 using ui::ControlKind;
 
 ui::DialogTemplate MainWindowTemplate() {
-    ui::DialogTemplate t;
-    t.id = IDD_TARNWICK_DIALOG;
-    t.caption = "Tarnwick";
-    t.width = 399;
-    t.height = 256;
-    t.flags = ui::kSystemMenu | ui::kMinimizeBox;
+    ui::DialogTemplate t =
+        ui::Template(IDD_TARNWICK_DIALOG, "Tarnwick", 399, 256, ui::kSystemMenu | ui::kMinimizeBox);
     auto add = [&t](int id, ControlKind kind, const char* text, int x, int y, int w, int h,
                     bool visible = true, unsigned style = 0) {
         t.controls.push_back(ui::Row(id, kind, text, x, y, w, h, style, visible));

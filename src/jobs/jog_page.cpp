@@ -27,11 +27,7 @@ constexpr AxisLabels kLabels[4] = {
 ui::DialogTemplate JogPageTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_JOG_PAGE;
-    t.width = 254;
-    t.height = 209;
-    t.flags = ui::kChild;
+    ui::DialogTemplate t = ui::Template(IDD_JOG_PAGE, "", 254, 209, ui::kChild);
     auto pushLike = [](ui::ControlTemplate row, unsigned more = 0) {
         row.style |= ui::kPushLike | more;
         return row;

@@ -17,11 +17,7 @@ namespace {
 ui::DialogTemplate RunPageTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_RUN_PAGE;
-    t.width = 254;
-    t.height = 209;
-    t.flags = ui::kChild;
+    ui::DialogTemplate t = ui::Template(IDD_RUN_PAGE, "", 254, 209, ui::kChild);
     // Sized to sit in the main window's tab control beside the position display.
     t.controls = {
         Row(ui::IDC_STATIC, ControlKind::GroupBox, "File List", 4, 2, 104, 100),

@@ -13,11 +13,7 @@ constexpr const char* kSetTexts[4] = {
 ui::DialogTemplate AuxLocationsTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_AUX_LOCATIONS;
-    t.caption = "Set Tool Block Positions";
-    t.width = 274;
-    t.height = 81;
+    ui::DialogTemplate t = ui::Template(IDD_AUX_LOCATIONS, "Set Tool Block Positions", 274, 81);
     const char* texts[4] = {"Set Tool 1", "Set Tool 2", "Set Tool 3", "Set Tool 4"};
     for (int i = 0; i < 4; ++i)
         t.controls.push_back(

@@ -36,11 +36,7 @@ void AddFields(std::vector<ui::ControlTemplate>& controls, int y,
 ui::DialogTemplate CalibrationTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_CALIBRATION;
-    t.caption = "Machine Calibration";
-    t.width = 260;
-    t.height = 238;
+    ui::DialogTemplate t = ui::Template(IDD_CALIBRATION, "Machine Calibration", 260, 238);
     t.controls = {
         Row(ui::IDOK, ControlKind::DefaultButton, "Exit", 193, 218, 60, 14),
         Row(ui::IDC_STATIC, ControlKind::GroupBox, "Runout Check", 7, 7, 246, 62),

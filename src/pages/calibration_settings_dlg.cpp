@@ -17,11 +17,8 @@ constexpr int kTypedLength = 255;
 ui::DialogTemplate CalibrationSettingsTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_CALIBRATION_SETTINGS;
-    t.caption = "Machine Calibration Settings";
-    t.width = 196;
-    t.height = 112;
+    ui::DialogTemplate t =
+        ui::Template(IDD_CALIBRATION_SETTINGS, "Machine Calibration Settings", 196, 112);
     t.controls = {
         Row(ui::IDC_STATIC, ControlKind::GroupBox, "deltaXY", 7, 7, 124, 30),
         Row(ui::IDC_STATIC, ControlKind::Static, "Y wide/narrow:", 14, 21, 56, 8),

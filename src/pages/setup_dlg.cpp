@@ -13,10 +13,7 @@ namespace {
 ui::DialogTemplate SetupDialogTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_SETUP_DIALOG;
-    t.width = 210;
-    t.height = 221;
+    ui::DialogTemplate t = ui::Template(IDD_SETUP_DIALOG, "", 210, 221);
     t.controls =
         fixture_form::Rows({{{{5, 5}, {107, 5}, {5, 77}, {107, 77}}}, 98, 68, 16, 48, 67, 26});
     const ui::ControlTemplate more[] = {

@@ -12,11 +12,7 @@ namespace {
 ui::DialogTemplate SetupPageTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_SETUP_PAGE;
-    t.width = 254;
-    t.height = 209;
-    t.flags = ui::kChild;
+    ui::DialogTemplate t = ui::Template(IDD_SETUP_PAGE, "", 254, 209, ui::kChild);
     // Sized to sit in the main window's tab control beside the position display.
     t.controls =
         fixture_form::Rows({{{{4, 2}, {120, 2}, {4, 72}, {120, 72}}}, 112, 68, 18, 58, 80, 28});

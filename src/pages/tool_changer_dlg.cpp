@@ -9,11 +9,7 @@ namespace {
 ui::DialogTemplate ToolChangerTemplate() {
     using ui::ControlKind;
     using ui::Row;
-    ui::DialogTemplate t;
-    t.id = IDD_TOOL_CHANGER;
-    t.caption = "Tool Changer";
-    t.width = 290;
-    t.height = 100;
+    ui::DialogTemplate t = ui::Template(IDD_TOOL_CHANGER, "Tool Changer", 290, 100);
     // Two groups of five radios, each with its button below.
     auto group = [&t](const char* title, int x, int firstRadio, int button,
                       const char* buttonText) {

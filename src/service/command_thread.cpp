@@ -292,20 +292,21 @@ bool CCommandThread::ServiceScan(int status) {
 }
 
 void CCommandThread::ServiceJobOutput() {
-    m_jobOutput.Service(m_context.state.cycleCode.load(std::memory_order_acquire));
+    m_jobOutput.Service(StopPending() ? kStopCycle
+                                      : m_context.state.cycleCode.load(std::memory_order_acquire));
 }
 
 bool CCommandThread::StopPending() const {
-    return m_context.state.cycleCode.load(std::memory_order_acquire) == kStopCycle &&
-           !m_servingStop.load();
+    return m_context.state.StopRequested() && !m_servingStop.load();
 }
 
 void CCommandThread::RunCycle(int status) {
-    const int code = m_context.state.cycleCode.load(std::memory_order_acquire);
-    if (code == kStopCycle) {
+    // A request made after the Stop (its code now over code 12) runs next pass.
+    if (StopPending()) {
         RunStopCycle(status);
         return;
     }
+    const int code = m_context.state.cycleCode.load(std::memory_order_acquire);
     if (!m_toolDetection.Run(code, status)) m_motion.Run(code, status);
     // A Stop pressed during that step ended its wait for the machine; its
     // pulses go out now, not after another pass.
@@ -318,6 +319,8 @@ void CCommandThread::RunStopCycle(int status) {
     if (status == kStatusJob && m_context.state.jobState.load() == kJobIdle)
         m_raiseAfterClearing = true;
     m_servingStop = true;
+    // Cleared before the pulses: a Stop pressed while they go out is served again.
+    m_context.state.stopRequested.store(false, std::memory_order_release);
     m_motion.Run(kStopCycle, status);
     m_servingStop = false;
 }

@@ -66,6 +66,7 @@ bool RequestStopCycle(SharedState& state) {
     int job = state.jobState.load();
     while (job != kJobIdle && !state.jobState.compare_exchange_weak(job, kJobCancel)) {
     }
+    state.stopRequested.store(true, std::memory_order_release);
     state.SetCycleCode(kStopCycle);
     return scanCancelled;
 }

@@ -271,7 +271,7 @@ void Scans::Pause(int kind) {
     if (!state.scanKind.compare_exchange_strong(expected, kNoScan)) return;
     if (!m_context.display.ShowSensorPauses(m_stop)) return;  // shutting down
     // A Stop pressed while the boxes were up ends the scan for good.
-    if (state.cycleCode.load(std::memory_order_acquire) == kStopCycle) return;
+    if (state.StopRequested()) return;
     // A scan the operator started meanwhile goes on instead (RequestScan holds
     // the same lock while it sets step and kind).
     std::lock_guard lock(state.requestMutex);

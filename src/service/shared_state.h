@@ -97,6 +97,10 @@ public:
     std::atomic<int> jobState{kJobIdle};
     std::atomic<int> scanKind{kNoScan};
     std::atomic<int> scanStep{0};
+    // Set by Stop until the thread has sent its pulses: a request that does not
+    // wait for a free machine (an override, a jog, a fixture radio) may put its
+    // own code over code 12 meanwhile, and the Stop must not be lost to it.
+    std::atomic<bool> stopRequested{false};
 
     // Results of polling.
     std::atomic<int> lastStatus{0};
@@ -142,4 +146,9 @@ public:
     // Sets the code alone (requests that leave the step as it is).
     void SetCycleCode(int code) { cycleCode.store(code, std::memory_order_release); }
     void EndCycle() { cycleCode.store(kNoCycle, std::memory_order_release); }
+    // A Stop not yet served by the thread.
+    bool StopRequested() const {
+        return stopRequested.load(std::memory_order_acquire) ||
+               cycleCode.load(std::memory_order_acquire) == kStopCycle;
+    }
 };

@@ -86,4 +86,16 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;
 };
 
+// A template with its id, caption, client size and style; its controls still to come.
+inline DialogTemplate Template(int id, std::string caption, int width, int height,
+                               unsigned flags = kSystemMenu) {
+    DialogTemplate t;
+    t.id = id;
+    t.caption = std::move(caption);
+    t.width = width;
+    t.height = height;
+    t.flags = flags;
+    return t;
+}
+
 }  // namespace ui

@@ -123,9 +123,8 @@ TEST_F(MainWindowTest, RequestsRefuseWhileBusyButFixturesAndStopDoNot) {
     EXPECT_EQ(state.jobState.load(), kJobCancel);
     // The thread may have sent the pulses already: nothing waits for a Stop.
     EXPECT_TRUE(state.cycleCode.load() == kStopCycle || state.cycleCode.load() == kNoCycle);
-    EXPECT_TRUE(WaitUntil([&] {
-        return state.cycleCode.load() == kNoCycle && state.jobState.load() == kJobIdle;
-    }));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return state.cycleCode.load() == kNoCycle && state.jobState.load() == kJobIdle; }));
 }
 
 TEST_F(MainWindowTest, EveryBusyRefusalSaysWhichCycleWasRefused) {

@@ -6,10 +6,10 @@
 
 #include <QAbstractButton>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
-#include <QRegularExpression>
 #include <vector>
 
 #include "app/app_fixture.h"

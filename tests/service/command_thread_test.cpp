@@ -277,6 +277,31 @@ TEST_F(ServiceTest, StopEndsTheWaitForAMoveAndPulsesAtOnce) {
     EXPECT_TRUE(thread->Join(5000));
 }
 
+// Overrides, jogs and the fixture radios do not wait for a free machine: one
+// made right after Stop, before the thread came round, must not swallow it.
+TEST_F(ServiceTest, ARequestRightAfterStopRunsAfterThePulses) {
+    SetStatus(2);
+    const std::vector<std::pair<const char*, std::function<void()>>> requests = {
+        {"override", [&] { RequestOverride(state, Override::Feed, 50); }},
+        {"target move", [&] { RequestTargetMove(state, 100, 0, 0, 0, 500); }},
+        {"set origin", [&] { RequestSetOrigin(state, 0, 0, 0, 0); }},
+        {"aux location", [&] { RequestAuxLocation(state, 1); }},
+    };
+    for (const auto& [name, request] : requests) {
+        SCOPED_TRACE(name);
+        ClearFrames();
+        RequestStopCycle(state);
+        request();
+        Iterate();
+        EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);  // abort job, clear memory
+        EXPECT_NE(state.cycleCode.load(), kNoCycle);   // the later request is still to come
+        Iterate(3);
+        EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);
+        EXPECT_EQ(state.cycleCode.load(), kNoCycle);
+    }
+    EXPECT_EQ(state.feedOverride.load(), 50);
+}
+
 TEST_F(ServiceTest, AStopBeforeTheThreadRunsIsNotLost) {
     thread->RequestStop();
     thread->Resume();
