@@ -1,0 +1,363 @@
+#include "jobs/toolpath.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "jobs/rml_reader.h"
+
+namespace jobs {
+
+namespace {
+
+// The machine's values at power-on and after DF.
+constexpr double kDefaultXySpeed = 10;  // mm/s
+constexpr double kDefaultZSpeed = 5;    // mm/s
+constexpr double kMinSpeed = 0.1;       // mm/s
+constexpr double kMaxSpeed = 50;        // mm/s
+constexpr double kMaxDwellMs = 32767;
+constexpr double kCoordinateLimit = 1e9;  // counts
+constexpr double kMmPerCount = 0.01;
+constexpr std::size_t kReadSize = 1 << 20;
+
+double Coordinate(double counts) { return std::clamp(counts, -kCoordinateLimit, kCoordinateLimit); }
+
+// Minutes a straight move takes: all axes arrive together, none faster than it may.
+double MoveMinutes(double dx, double dy, double dz, double da, double mmPerMin,
+                   const MachineLimits& limits) {
+    const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+    return std::max({length / mmPerMin, std::abs(dz) / limits.zMmPerMin,
+                     std::abs(da) / std::min(mmPerMin, limits.aDegPerMin)});
+}
+
+template <typename List>
+auto LastFrom(const List& changes, std::size_t index) {
+    // The entry in force at `index`: the last whose start is not after it.
+    auto it = std::upper_bound(changes.begin(), changes.end(), index,
+                               [](std::size_t i, const auto& c) { return i < c.from; });
+    return std::prev(it);
+}
+
+}  // namespace
+
+// The job language's meaning, as the machine gives it: coordinate mode, tool
+// heights, speeds, and the moves that come of them.
+class ToolpathBuilder final : public RmlListener {
+public:
+    ToolpathBuilder(Toolpath& path, const MachineLimits& limits) : m_path(path) {
+        m_path.m_limits = limits;
+        m_topZ = limits.topZ / kMmPerCount;
+    }
+
+    void OnCommand(Command command) override {
+        m_command = command;
+        m_filled = 0;
+        m_parameters = 0;
+        switch (command) {
+            case Command::PA:
+                m_absolute = true;
+                break;
+            case Command::PR:
+                m_absolute = false;
+                break;
+            case Command::PU:
+            case Command::M:
+            case Command::I:
+                m_down = false;
+                MoveZ(m_upZ);
+                break;
+            case Command::PD:
+            case Command::D:
+            case Command::R:
+                m_down = true;
+                MoveZ(m_downZ);
+                break;
+            case Command::H:
+                Home(m_topZ);
+                break;
+            case Command::DF:
+                Defaults();
+                break;
+            case Command::IN:
+                Defaults();
+                Home(m_upZ);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void OnParameter(double value) override {
+        if (!m_command) return;
+        const std::size_t index = m_parameters++;
+        switch (*m_command) {
+            case Command::VS:
+            case Command::F:
+                if (index == 0) m_xySpeed = Speed(value);
+                return;
+            case Command::V:
+                if (index == 0) m_threeDSpeed = m_zSpeed = Speed(value);
+                return;
+            case Command::VZ:
+                if (index == 0) m_zSpeed = Speed(value);
+                return;
+            case Command::PZ:
+            case Command::At:
+                if (index == 0) m_downZ = Coordinate(value);
+                if (index == 1) m_upZ = Coordinate(value);
+                return;
+            case Command::W:
+            case Command::DW:
+                if (index == 0) Dwell(std::clamp(value, 0.0, kMaxDwellMs) / 1000);
+                return;
+            case Command::MC:
+            case Command::RC:
+            case Command::NR:
+            case Command::ZO:
+                return;
+            default:
+                break;
+        }
+        m_group[m_filled++] = value;
+        if (m_filled == GroupSize()) {
+            CompleteGroup();
+            m_filled = 0;
+        }
+    }
+
+    void OnEnd(bool semicolon) override {
+        m_command.reset();
+        if (semicolon) ++m_path.m_commands;
+    }
+
+    void Finish() {
+        m_path.m_blockSeconds.shrink_to_fit();
+        m_path.m_low = m_low;
+        m_path.m_high = m_high;
+    }
+
+private:
+    struct Counts {
+        double x = 0, y = 0, z = 0, a = 0;
+    };
+
+    static double Speed(double mmPerSecond) { return std::clamp(mmPerSecond, kMinSpeed, kMaxSpeed); }
+
+    void Defaults() {
+        m_absolute = true;
+        m_downZ = m_upZ = 0;
+        m_xySpeed = kDefaultXySpeed;
+        m_zSpeed = kDefaultZSpeed;
+        m_threeDSpeed.reset();
+    }
+
+    void Home(double z) {
+        m_down = false;
+        MoveZ(z);
+        Counts target = m_at;
+        target.x = target.y = 0;
+        Move(target, m_xySpeed, MoveKind::Rapid);
+    }
+
+    void MoveZ(double z) {
+        Counts target = m_at;
+        target.z = Coordinate(z);
+        Move(target, m_zSpeed, MoveKind::ZOnly);
+    }
+
+    std::size_t GroupSize() const {
+        switch (*m_command) {
+            case Command::Z:
+            case Command::ZZ:
+                return 3;
+            case Command::ZE:
+                return 4;
+            case Command::ZM:
+                return 1;
+            default:
+                return 2;
+        }
+    }
+
+    void CompleteGroup() {
+        const auto& g = m_group;
+        Counts target = m_at;
+        switch (*m_command) {
+            case Command::PA:
+            case Command::PR:
+            case Command::PU:
+            case Command::PD:
+            case Command::D:
+            case Command::M:
+            case Command::R:
+            case Command::I: {
+                const bool relative = *m_command == Command::R || *m_command == Command::I ||
+                                      (!m_absolute && *m_command != Command::D &&
+                                       *m_command != Command::M);
+                target.x = Coordinate(relative ? m_at.x + g[0] : g[0]);
+                target.y = Coordinate(relative ? m_at.y + g[1] : g[1]);
+                Move(target, m_xySpeed, m_down ? MoveKind::Cut : MoveKind::Rapid);
+                break;
+            }
+            case Command::ZM:
+                target.z = Coordinate(m_absolute ? g[0] : m_at.z + g[0]);
+                Move(target, m_zSpeed, MoveKind::ZOnly);
+                break;
+            case Command::Z:
+            case Command::ZZ:
+            case Command::ZE: {
+                const bool relative = !m_absolute || *m_command == Command::ZE;
+                target.x = Coordinate(relative ? m_at.x + g[0] : g[0]);
+                target.y = Coordinate(relative ? m_at.y + g[1] : g[1]);
+                target.z = Coordinate(relative ? m_at.z + g[2] : g[2]);
+                if (*m_command == Command::ZE) target.a = Coordinate(m_at.a + g[3] * 100);
+                Move3d(target);
+                break;
+            }
+            default:
+                break;  // parameters without a meaning
+        }
+    }
+
+    void Move3d(const Counts& target) {
+        MoveKind kind = MoveKind::Cut;
+        if (target.a != m_at.a) {
+            kind = MoveKind::Turn;
+        } else if (target.x == m_at.x && target.y == m_at.y) {
+            kind = MoveKind::ZOnly;
+        } else if (m_upZ > m_downZ && m_at.z >= m_upZ && target.z >= m_upZ) {
+            kind = MoveKind::Rapid;  // above the work, at the up height or higher
+        }
+        Move(target, m_threeDSpeed.value_or(m_xySpeed), kind);
+    }
+
+    void Dwell(double seconds) {
+        m_path.m_dwell.push_back(
+            {std::uint32_t(m_path.MoveCount()), m_path.m_commands + 1, float(seconds)});
+        m_path.m_seconds += seconds;
+        m_dwellHere += seconds;
+    }
+
+    // Where the machine goes for a target: no further than its travel.
+    Counts OnTravel(const Counts& c) const {
+        const MachineLimits& l = m_path.m_limits;
+        auto clamp = [](double v, float low, float high) {
+            return std::clamp(v, double(low) / kMmPerCount, double(high) / kMmPerCount);
+        };
+        return {clamp(c.x, l.travelLow.x, l.travelHigh.x), clamp(c.y, l.travelLow.y, l.travelHigh.y),
+                clamp(c.z, l.travelLow.z, l.travelHigh.z), c.a};
+    }
+
+    void Move(const Counts& target, double mmPerSecond, MoveKind kind) {
+        // Relative moves go on from the target; the tool from where it stopped.
+        m_at = target;
+        const Counts to = OnTravel(target);
+        const double dx = (to.x - m_tool.x) * kMmPerCount, dy = (to.y - m_tool.y) * kMmPerCount,
+                     dz = (to.z - m_tool.z) * kMmPerCount, da = (to.a - m_tool.a) * kMmPerCount;
+        if (dx == 0 && dy == 0 && dz == 0 && da == 0) return;  // nothing moves, no time
+        Toolpath& p = m_path;
+        const std::size_t move = p.MoveCount();
+        if (move % Toolpath::kBlock == 0) p.m_blockSeconds.push_back(p.m_seconds - m_dwellHere);
+        m_dwellHere = 0;
+        const float speed = float(std::clamp(mmPerSecond * 60, 1.0, p.m_limits.xyMmPerMin));
+        if (p.m_speed.empty() || p.m_speed.back().value != speed)
+            p.m_speed.push_back({std::uint32_t(move), speed});
+        p.m_seconds += 60 * MoveMinutes(dx, dy, dz, da, speed, p.m_limits);
+        if (to.a != m_tool.a) p.m_a.push_back({std::uint32_t(move + 1), float(to.a * kMmPerCount)});
+        p.m_points.push_back({float(to.x * kMmPerCount), float(to.y * kMmPerCount),
+                              float(to.z * kMmPerCount)});
+        p.m_kind.push_back(kind);
+        p.m_command.push_back(p.m_commands + 1);
+        m_tool = to;
+        const PathPoint end{float(to.x * kMmPerCount), float(to.y * kMmPerCount),
+                            float(to.z * kMmPerCount), float(to.a * kMmPerCount)};
+        m_low = {std::min(m_low.x, end.x), std::min(m_low.y, end.y), std::min(m_low.z, end.z),
+                 std::min(m_low.a, end.a)};
+        m_high = {std::max(m_high.x, end.x), std::max(m_high.y, end.y),
+                  std::max(m_high.z, end.z), std::max(m_high.a, end.a)};
+    }
+
+    Toolpath& m_path;
+    double m_topZ = 0;
+    Counts m_at;    // where the commands have put the tool
+    Counts m_tool;  // where it is: m_at within the travel
+    bool m_absolute = true;
+    bool m_down = false;
+    double m_downZ = 0, m_upZ = 0;
+    double m_xySpeed = kDefaultXySpeed, m_zSpeed = kDefaultZSpeed;
+    std::optional<double> m_threeDSpeed;  // V; until one is given, 3-D moves go at VS
+    double m_dwellHere = 0;               // dwell since the last move
+    std::optional<Command> m_command;
+    std::array<double, 4> m_group{};
+    std::size_t m_filled = 0, m_parameters = 0;
+    PathPoint m_low, m_high;
+};
+
+PathPoint Toolpath::Point(std::size_t index) const {
+    const Xyz& p = m_points[index];
+    return {p.x, p.y, p.z, LastFrom(m_a, index)->value};
+}
+
+std::size_t Toolpath::MovesDone(std::uint32_t commandsDone) const {
+    return std::size_t(std::upper_bound(m_command.begin(), m_command.end(), commandsDone) -
+                       m_command.begin());
+}
+
+float Toolpath::SpeedOf(std::size_t move) const { return LastFrom(m_speed, move)->value; }
+
+double Toolpath::MoveSeconds(std::size_t move) const {
+    const PathPoint from = Start(move), to = End(move);
+    return 60 * MoveMinutes(to.x - from.x, to.y - from.y, to.z - from.z, to.a - from.a,
+                            SpeedOf(move), m_limits);
+}
+
+double Toolpath::SecondsDone(std::size_t move, std::uint32_t commandsDone) const {
+    // Each block's time counts the dwells before its first move, not those right at it.
+    const std::size_t block =
+        m_blockSeconds.empty() ? 0 : std::min(move / kBlock, m_blockSeconds.size() - 1);
+    double seconds = m_blockSeconds.empty() ? 0 : m_blockSeconds[block];
+    for (std::size_t m = block * kBlock; m < move; ++m) seconds += MoveSeconds(m);
+    auto dwell = std::lower_bound(m_dwell.begin(), m_dwell.end(), block * kBlock,
+                                  [](const Dwell& d, std::size_t i) { return d.before < i; });
+    for (; dwell != m_dwell.end() && dwell->command <= commandsDone; ++dwell)
+        seconds += dwell->seconds;
+    return seconds;
+}
+
+double Toolpath::SecondsLeft(std::uint32_t commandsDone) const {
+    if (commandsDone >= m_commands) return 0;
+    return std::max(0.0, m_seconds - SecondsDone(MovesDone(commandsDone), commandsDone));
+}
+
+Toolpath ToolpathOf(std::string_view text, const MachineLimits& limits) {
+    Toolpath path;
+    ToolpathBuilder builder(path, limits);
+    RmlReader reader(builder);
+    reader.Feed(text.data(), text.size());
+    reader.Finish();
+    builder.Finish();
+    return path;
+}
+
+std::optional<Toolpath> ReadToolpath(const std::string& path, const MachineLimits& limits,
+                                     const std::atomic<bool>* cancel) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                          &std::fclose);
+    if (!file) return std::nullopt;
+    Toolpath toolpath;
+    ToolpathBuilder builder(toolpath, limits);
+    RmlReader reader(builder);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
+    while (const std::size_t got = std::fread(buffer.get(), 1, kReadSize, file.get())) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return std::nullopt;
+        reader.Feed(buffer.get(), got);
+    }
+    if (std::ferror(file.get())) return std::nullopt;
+    reader.Finish();
+    builder.Finish();
+    return toolpath;
+}
+
+}  // namespace jobs
