@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "jobs/toolpath.h"
 #include "job_text.h"
+#include "jobs/toolpath.h"
 
 namespace {
 

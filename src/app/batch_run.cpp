@@ -6,6 +6,7 @@
 #include "app/tarnwick_dlg.h"
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
+#include "jobs/run_page.h"
 #include "service/machine_status.h"
 #include "service/shared_state.h"
 #include "service/text_format.h"
@@ -86,10 +87,11 @@ void BatchRun::PrintProgress() {
     const MachinePosition p = state.lastPosition.Get();
     const ActiveOffsets& o = state.activeOffsets;
     const double z = o.z.load() != 0.0 ? o.z.load() : m_window.Config().ToolOffsetValue();
-    const std::string line =
-        FormatText("%s, %.1f%%, %.1f min., X %.2f Y %.2f Z %.2f A %.2f", file.c_str(), percent,
-                   state.elapsedSeconds.load() / 60.0, p.x * 0.01 - o.x.load(),
-                   p.y * 0.01 - o.y.load(), p.z * 0.01 - z, p.a * 0.01 - o.a.load());
+    const auto left = m_window.Pages()->RunPage().MinutesLeftAfter(state.commandsDone.load());
+    const std::string line = FormatText(
+        "%s, %.1f%%, %.1f min., %s min. left, X %.2f Y %.2f Z %.2f A %.2f", file.c_str(), percent,
+        state.elapsedSeconds.load() / 60.0, left ? FormatText("%.1f", *left).c_str() : "?",
+        p.x * 0.01 - o.x.load(), p.y * 0.01 - o.y.load(), p.z * 0.01 - z, p.a * 0.01 - o.a.load());
     if (line == m_lastLine) return;
     m_lastLine = line;
     std::fprintf(m_out, "%s\n", line.c_str());

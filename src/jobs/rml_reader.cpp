@@ -1,5 +1,6 @@
 #include "jobs/rml_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace jobs {
@@ -7,8 +8,10 @@ namespace jobs {
 namespace {
 
 // Digits past these change nothing the machine can reach.
-constexpr double kLargestValue = 1e12;
-constexpr double kSmallestDigit = 1e-9;
+constexpr std::uint64_t kLargestWhole = 1'000'000'000'000;
+constexpr int kFractionDigits = 9;
+constexpr double kPowersOfTen[kFractionDigits + 1] = {1,   1e1, 1e2, 1e3, 1e4,
+                                                      1e5, 1e6, 1e7, 1e8, 1e9};
 
 bool IsSpace(std::uint8_t b) { return b <= 0x20; }  // blanks, line ends, the zero bytes
 bool IsBlankOrTab(std::uint8_t b) { return b == ' ' || b == '\t'; }
@@ -171,8 +174,8 @@ bool RmlReader::StepParameters(std::uint8_t byte) {
         EndWithout();
         return false;
     }
-    m_value = 0;
-    m_scale = 0;
+    m_digits = 0;
+    m_fraction = -1;
     m_negative = byte == '-';
     m_state = State::Number;
     return byte == '+' || byte == '-' || StepNumber(byte);
@@ -183,21 +186,23 @@ bool RmlReader::StepNumber(std::uint8_t byte) {
         AddDigit(byte);
         return true;
     }
-    if (byte == '.' && m_scale == 0) {
-        m_scale = 0.1;
+    if (byte == '.' && m_fraction < 0) {
+        m_fraction = 0;
         return true;
     }
-    m_listener.OnParameter(m_negative ? -m_value : m_value);
+    const double value = double(m_digits) / kPowersOfTen[std::max(m_fraction, 0)];
+    m_listener.OnParameter(m_negative ? -value : value);
     m_state = State::AfterNumber;
     return false;
 }
 
 void RmlReader::AddDigit(std::uint8_t digit) {
-    if (m_scale == 0) {
-        if (m_value < kLargestValue) m_value = m_value * 10 + (digit - '0');
-    } else if (m_scale >= kSmallestDigit) {
-        m_value += (digit - '0') * m_scale;
-        m_scale /= 10;
+    // Whole and fraction digits together, as an integer: exact, and cheap.
+    if (m_fraction < 0) {
+        if (m_digits < kLargestWhole) m_digits = m_digits * 10 + (digit - '0');
+    } else if (m_fraction < kFractionDigits && m_digits < kLargestWhole * 1000) {
+        m_digits = m_digits * 10 + (digit - '0');
+        ++m_fraction;
     }
 }
 

@@ -9,11 +9,35 @@ namespace jobs {
 
 enum class Command : std::uint8_t {
     // one letter
-    D, F, H, I, M, R, V, W, Z, At,
+    D,
+    F,
+    H,
+    I,
+    M,
+    R,
+    V,
+    W,
+    Z,
+    At,
     // two letters
-    DF, IN, PA, PD, PR, PU, VS,
+    DF,
+    IN,
+    PA,
+    PD,
+    PR,
+    PU,
+    VS,
     // '!' and two letters
-    DW, MC, NR, PZ, RC, VZ, ZM, ZO, ZZ, ZE,
+    DW,
+    MC,
+    NR,
+    PZ,
+    RC,
+    VZ,
+    ZM,
+    ZO,
+    ZZ,
+    ZE,
 };
 
 class RmlListener {
@@ -35,7 +59,14 @@ public:
 
 private:
     enum class State : std::uint8_t {
-        Idle, Letter, Prefix, PrefixLetter, Parameters, Number, AfterNumber, Discard
+        Idle,
+        Letter,
+        Prefix,
+        PrefixLetter,
+        Parameters,
+        Number,
+        AfterNumber,
+        Discard
     };
     // False when the byte must be looked at again in the new state.
     bool Step(std::uint8_t byte);
@@ -54,8 +85,8 @@ private:
     State m_state = State::Idle;
     char m_prefix = 0;
     char m_first = 0;
-    double m_value = 0;
-    double m_scale = 0;
+    std::uint64_t m_digits = 0;
+    int m_fraction = -1;  // digits after the '.'; -1 before one
     bool m_negative = false;
 };
 

@@ -3,10 +3,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
+#include <cmath>
 
 #include "config/configuration.h"
 #include "jobs/preview_wnd.h"
 #include "jobs/run_page_ids.h"
+#include "jobs/toolpath_library.h"
+#include "service/machine_status.h"
 #include "service/requests.h"
 #include "service/run_list.h"
 #include "service/shared_state.h"
@@ -40,6 +43,7 @@ ui::DialogTemplate RunPageTemplate() {
         Row(ui::IDC_STATIC, ControlKind::Static, "100", 211, 26, 16, 8, ui::kAlignRight),
         Row(ui::IDC_STATIC, ControlKind::Static, "Cut Time:", 113, 46, 36, 8),
         Row(IDC_CUT_TIME, ControlKind::Static, "0.0 min.", 150, 46, 60, 8),
+        Row(IDC_TIME_LEFT, ControlKind::Static, "", 184, 46, 66, 8, ui::kAlignRight),
         Row(IDC_PREVIEW, ControlKind::Custom, "", 112, 58, 120, 146),
     };
     return t;
@@ -59,21 +63,35 @@ std::string ChooseWithDialog(QWidget* parent) {
     return dialog.selectedFiles().first().toStdString();
 }
 
-QString CommandsTip(const std::string& path) {
+QString CommandsTip(const std::string& path, const CToolpathLibrary& toolpaths) {
     const auto commands = RunList::CountCommands(path);
     if (!commands) return QObject::tr("This file cannot be read: 0 commands.");
     if (*commands == 0)
         return QObject::tr("This file holds no commands (no ';'): nothing is sent.");
-    return QObject::tr("%1 commands").arg(*commands);
+    if (toolpaths.IsReading(path))
+        return QObject::tr("%1 commands, reading the toolpath...").arg(*commands);
+    const auto toolpath = toolpaths.Find(path);
+    if (!toolpath) return QObject::tr("%1 commands").arg(*commands);
+    return QObject::tr("%1 commands, about %2 min.")
+        .arg(*commands)
+        .arg(toolpath->Seconds() / 60, 0, 'f', 1);
 }
+
+constexpr int kTimeLeftEveryMs = 500;
 
 }  // namespace
 
 void CRunPage::SetFileChooser(FileChooser chooser) { Chooser() = std::move(chooser); }
 
 CRunPage::CRunPage(RunPageLinks links, QWidget* parent)
-    : ui::Dialog(RunPageTemplate(), parent), m_links(std::move(links)) {
+    : ui::Dialog(RunPageTemplate(), parent),
+      m_links(std::move(links)),
+      m_toolpaths(std::make_unique<CToolpathLibrary>()) {
     m_preview = ReplaceControl<CPreviewWnd>(IDC_PREVIEW);
+    connect(m_toolpaths.get(), &CToolpathLibrary::Read, this,
+            [this](const QString& path) { ShowToolpathRead(path); });
+    connect(&m_timeLeftTimer, &QTimer::timeout, this, [this] { ShowTimeLeft(); });
+    m_timeLeftTimer.start(kTimeLeftEveryMs);
     OnClicked(IDC_RUN_ADD, [this] { OnAdd(); });
     OnClicked(IDC_RUN_DELETE, [this] { OnDelete(); });
     OnClicked(IDC_RUN_RUN, [this] { OnRun(); });
@@ -84,6 +102,8 @@ CRunPage::CRunPage(RunPageLinks links, QWidget* parent)
         OnOverrideReleased(IDC_RUN_SPINDLE_TRACKBAR, IDC_RUN_SPINDLE_LABEL);
     });
 }
+
+CRunPage::~CRunPage() = default;
 
 void CRunPage::OnInitDialog() {
     Control<QListWidget>(IDC_FILE_LIST)->clear();
@@ -107,14 +127,75 @@ void CRunPage::OnInitDialog() {
 void CRunPage::AddListEntry(const std::string& path) {
     auto* list = Control<QListWidget>(IDC_FILE_LIST);
     auto* item = new QListWidgetItem(QFileInfo(QString::fromStdString(path)).fileName());
-    item->setToolTip(CommandsTip(path));
+    item->setData(Qt::UserRole, QString::fromStdString(path));
+    m_toolpaths->Want(path, Limits());
+    item->setToolTip(CommandsTip(path, *m_toolpaths));
     list->addItem(item);
+    ShowTimeLeft();
+}
+
+std::vector<std::string> CRunPage::Paths() const {
+    std::vector<std::string> paths;
+    const RunList& runList = m_links.state.runList;
+    for (int i = 0; i < runList.Count(); ++i) paths.push_back(runList.Path(i));
+    return paths;
+}
+
+jobs::MachineLimits CRunPage::Limits() const {
+    // Only fixture offsets tell where the job's origin is on the machine; without
+    // them the travel is not known in job coordinates, and nothing is cut short.
+    const MachineProfile profile = m_links.config.Profile();
+    const ActiveOffsets& o = m_links.state.activeOffsets;
+    jobs::MachineLimits limits;
+    limits.topZ = profile.zLimit * 0.01 - o.z.load();
+    if (m_links.config.UseFixture() == 1 && profile.xLimit > 0 && profile.yLimit > 0 &&
+        profile.zLimit > 0) {
+        limits.travelLow = {float(-o.x.load()), float(-o.y.load()), float(-o.z.load()), 0};
+        limits.travelHigh = {float(profile.xLimit * 0.01 - o.x.load()),
+                             float(profile.yLimit * 0.01 - o.y.load()),
+                             float(profile.zLimit * 0.01 - o.z.load()), 0};
+    }
+    return limits;
+}
+
+void CRunPage::ShowToolpathRead(const QString& path) {
+    auto* list = Control<QListWidget>(IDC_FILE_LIST);
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        if (item->data(Qt::UserRole).toString() == path)
+            item->setToolTip(CommandsTip(path.toStdString(), *m_toolpaths));
+    }
+    ShowTimeLeft();
+}
+
+std::optional<double> CRunPage::MinutesLeftAfter(std::uint32_t commandsDone) const {
+    const auto seconds =
+        m_toolpaths->SecondsLeft(Paths(), commandsDone, m_links.state.feedOverride.load());
+    if (!seconds) return std::nullopt;
+    return *seconds / 60;
+}
+
+void CRunPage::ShowTimeLeft() {
+    QString text;
+    if (m_links.state.runList.Count() > 0) {
+        if (m_toolpaths->IsReadingAny()) {
+            text = tr("Time Left: reading...");
+        } else if (const auto minutes = MinutesLeftAfter(
+                       // Counted while the machine runs job data; else the whole run is ahead.
+                       m_links.state.lastStatus.load() == kStatusJob
+                           ? m_links.state.commandsDone.load()
+                           : 0)) {
+            text = tr("Time Left: %1 min.").arg(int(std::ceil(*minutes - 1e-9)));
+        }
+    }
+    if (Text(IDC_TIME_LEFT) != text) SetText(IDC_TIME_LEFT, text);
 }
 
 void CRunPage::ShowRunList() {
     Control<QListWidget>(IDC_FILE_LIST)->clear();
     const RunList& runList = m_links.state.runList;
     for (int i = 0; i < runList.Count(); ++i) AddListEntry(runList.Path(i));
+    m_toolpaths->KeepOnly(Paths());
 }
 
 void CRunPage::OnAdd() {
@@ -141,6 +222,8 @@ void CRunPage::OnDelete() {
     list->setCurrentRow(-1);
     list->clearSelection();
     m_links.state.runList.Delete(index);
+    m_toolpaths->KeepOnly(Paths());
+    ShowTimeLeft();
 }
 
 void CRunPage::OnRun() {

@@ -17,3 +17,5 @@ inline constexpr int IDC_FILE_LIST = 1156;
 inline constexpr int IDC_RUN_DELETE = 1157;
 // Not in the older layout: where the preview panel sits.
 inline constexpr int IDC_PREVIEW = 1160;
+// Beyond the older layout: the machine time the run still needs.
+inline constexpr int IDC_TIME_LEFT = 1167;

@@ -133,7 +133,7 @@ public:
     }
 
     void Finish() {
-        m_path.m_blockSeconds.shrink_to_fit();
+        m_path.m_blocks.shrink_to_fit();
         m_path.m_low = m_low;
         m_path.m_high = m_high;
     }
@@ -143,7 +143,9 @@ private:
         double x = 0, y = 0, z = 0, a = 0;
     };
 
-    static double Speed(double mmPerSecond) { return std::clamp(mmPerSecond, kMinSpeed, kMaxSpeed); }
+    static double Speed(double mmPerSecond) {
+        return std::clamp(mmPerSecond, kMinSpeed, kMaxSpeed);
+    }
 
     void Defaults() {
         m_absolute = true;
@@ -193,9 +195,9 @@ private:
             case Command::M:
             case Command::R:
             case Command::I: {
-                const bool relative = *m_command == Command::R || *m_command == Command::I ||
-                                      (!m_absolute && *m_command != Command::D &&
-                                       *m_command != Command::M);
+                const bool relative =
+                    *m_command == Command::R || *m_command == Command::I ||
+                    (!m_absolute && *m_command != Command::D && *m_command != Command::M);
                 target.x = Coordinate(relative ? m_at.x + g[0] : g[0]);
                 target.y = Coordinate(relative ? m_at.y + g[1] : g[1]);
                 Move(target, m_xySpeed, m_down ? MoveKind::Cut : MoveKind::Rapid);
@@ -246,7 +248,8 @@ private:
         auto clamp = [](double v, float low, float high) {
             return std::clamp(v, double(low) / kMmPerCount, double(high) / kMmPerCount);
         };
-        return {clamp(c.x, l.travelLow.x, l.travelHigh.x), clamp(c.y, l.travelLow.y, l.travelHigh.y),
+        return {clamp(c.x, l.travelLow.x, l.travelHigh.x),
+                clamp(c.y, l.travelLow.y, l.travelHigh.y),
                 clamp(c.z, l.travelLow.z, l.travelHigh.z), c.a};
     }
 
@@ -259,27 +262,57 @@ private:
         if (dx == 0 && dy == 0 && dz == 0 && da == 0) return;  // nothing moves, no time
         Toolpath& p = m_path;
         const std::size_t move = p.MoveCount();
-        if (move % Toolpath::kBlock == 0) p.m_blockSeconds.push_back(p.m_seconds - m_dwellHere);
+        if (move % Toolpath::kBlock == 0)
+            p.m_blocks.push_back({m_kept, m_lastCommand, p.m_seconds - m_dwellHere});
         m_dwellHere = 0;
         const float speed = float(std::clamp(mmPerSecond * 60, 1.0, p.m_limits.xyMmPerMin));
         if (p.m_speed.empty() || p.m_speed.back().value != speed)
             p.m_speed.push_back({std::uint32_t(move), speed});
         p.m_seconds += 60 * MoveMinutes(dx, dy, dz, da, speed, p.m_limits);
         if (to.a != m_tool.a) p.m_a.push_back({std::uint32_t(move + 1), float(to.a * kMmPerCount)});
-        p.m_points.push_back({float(to.x * kMmPerCount), float(to.y * kMmPerCount),
-                              float(to.z * kMmPerCount)});
-        p.m_kind.push_back(kind);
-        p.m_command.push_back(p.m_commands + 1);
+        Keep(move, to, kind);
         m_tool = to;
         const PathPoint end{float(to.x * kMmPerCount), float(to.y * kMmPerCount),
                             float(to.z * kMmPerCount), float(to.a * kMmPerCount)};
         m_low = {std::min(m_low.x, end.x), std::min(m_low.y, end.y), std::min(m_low.z, end.z),
                  std::min(m_low.a, end.a)};
-        m_high = {std::max(m_high.x, end.x), std::max(m_high.y, end.y),
-                  std::max(m_high.z, end.z), std::max(m_high.a, end.a)};
+        m_high = {std::max(m_high.x, end.x), std::max(m_high.y, end.y), std::max(m_high.z, end.z),
+                  std::max(m_high.a, end.a)};
+    }
+
+    // The move as the path keeps it: in whole counts, against the move before.
+    void Keep(std::size_t move, const Counts& to, MoveKind kind) {
+        Toolpath& p = m_path;
+        const Toolpath::Counts3 end{std::int32_t(std::lround(to.x)),
+                                    std::int32_t(std::lround(to.y)),
+                                    std::int32_t(std::lround(to.z))};
+        const std::int64_t d[3] = {std::int64_t(end.x) - m_kept.x, std::int64_t(end.y) - m_kept.y,
+                                   std::int64_t(end.z) - m_kept.z};
+        Toolpath::Step step{};
+        step.kind = kind;
+        if (std::all_of(d, d + 3, [](std::int64_t v) { return v > INT16_MIN && v <= INT16_MAX; })) {
+            step.dx = std::int16_t(d[0]);
+            step.dy = std::int16_t(d[1]);
+            step.dz = std::int16_t(d[2]);
+        } else {
+            step.dx = Toolpath::kFar;
+            p.m_far.push_back({std::uint32_t(move), end});
+        }
+        const std::uint32_t command = p.m_commands + 1;
+        if (command - m_lastCommand < Toolpath::kManyCommands) {
+            step.commands = std::uint16_t(command - m_lastCommand);
+        } else {
+            step.commands = Toolpath::kManyCommands;
+            p.m_manyCommands.push_back({std::uint32_t(move), command});
+        }
+        p.m_steps.push_back(step);
+        m_kept = end;
+        m_lastCommand = command;
     }
 
     Toolpath& m_path;
+    Toolpath::Counts3 m_kept{0, 0, 0};
+    std::uint32_t m_lastCommand = 0;
     double m_topZ = 0;
     Counts m_at;    // where the commands have put the tool
     Counts m_tool;  // where it is: m_at within the travel
@@ -295,30 +328,68 @@ private:
     PathPoint m_low, m_high;
 };
 
-PathPoint Toolpath::Point(std::size_t index) const {
-    const Xyz& p = m_points[index];
-    return {p.x, p.y, p.z, LastFrom(m_a, index)->value};
+Toolpath::Cursor Toolpath::Seek(std::size_t move) const {
+    if (m_blocks.empty()) return {0, {0, 0, 0}, 0, m_a.front().value};
+    const std::size_t block = std::min(move / kBlock, m_blocks.size() - 1);
+    const Block& b = m_blocks[block];
+    Cursor c{block * kBlock, b.start, b.commandBefore, LastFrom(m_a, block * kBlock)->value};
+    while (c.move < move) Advance(c);
+    return c;
+}
+
+void Toolpath::Advance(Cursor& c) const {
+    const Step& step = m_steps[c.move];
+    if (step.dx == kFar) {
+        c.at = LastFrom(m_far, c.move)->value;
+    } else {
+        c.at.x += step.dx;
+        c.at.y += step.dy;
+        c.at.z += step.dz;
+    }
+    c.command = step.commands == kManyCommands ? LastFrom(m_manyCommands, c.move)->value
+                                               : c.command + step.commands;
+    ++c.move;
+    if (m_a.size() > 1) c.a = LastFrom(m_a, c.move)->value;
+}
+
+std::uint32_t Toolpath::CommandIndex(std::size_t move) const {
+    Cursor c = Seek(move);
+    Advance(c);
+    return c.command;
 }
 
 std::size_t Toolpath::MovesDone(std::uint32_t commandsDone) const {
-    return std::size_t(std::upper_bound(m_command.begin(), m_command.end(), commandsDone) -
-                       m_command.begin());
+    // The first block whose move before it is not done yet: the last done move is before it.
+    const auto after =
+        std::upper_bound(m_blocks.begin(), m_blocks.end(), commandsDone,
+                         [](std::uint32_t done, const Block& b) { return done < b.commandBefore; });
+    const std::size_t block = after == m_blocks.begin() ? 0 : (after - m_blocks.begin()) - 1;
+    Cursor c = Seek(block * kBlock);
+    const std::size_t end = std::min(MoveCount(), (block + 1) * kBlock);
+    while (c.move < end) {
+        Cursor next = c;
+        Advance(next);
+        if (next.command > commandsDone) break;
+        c = next;
+    }
+    return c.move;
 }
 
 float Toolpath::SpeedOf(std::size_t move) const { return LastFrom(m_speed, move)->value; }
 
-double Toolpath::MoveSeconds(std::size_t move) const {
-    const PathPoint from = Start(move), to = End(move);
+double Toolpath::MoveSeconds(std::size_t move, const PathPoint& from, const PathPoint& to) const {
     return 60 * MoveMinutes(to.x - from.x, to.y - from.y, to.z - from.z, to.a - from.a,
                             SpeedOf(move), m_limits);
 }
 
 double Toolpath::SecondsDone(std::size_t move, std::uint32_t commandsDone) const {
     // Each block's time counts the dwells before its first move, not those right at it.
-    const std::size_t block =
-        m_blockSeconds.empty() ? 0 : std::min(move / kBlock, m_blockSeconds.size() - 1);
-    double seconds = m_blockSeconds.empty() ? 0 : m_blockSeconds[block];
-    for (std::size_t m = block * kBlock; m < move; ++m) seconds += MoveSeconds(m);
+    const std::size_t block = m_blocks.empty() ? 0 : std::min(move / kBlock, m_blocks.size() - 1);
+    double seconds = m_blocks.empty() ? 0 : m_blocks[block].seconds;
+    std::size_t m = block * kBlock;
+    ForEachMove(m, move, [&](const PathPoint& from, const PathPoint& to, MoveKind) {
+        seconds += MoveSeconds(m++, from, to);
+    });
     auto dwell = std::lower_bound(m_dwell.begin(), m_dwell.end(), block * kBlock,
                                   [](const Dwell& d, std::size_t i) { return d.before < i; });
     for (; dwell != m_dwell.end() && dwell->command <= commandsDone; ++dwell)
@@ -344,7 +415,7 @@ Toolpath ToolpathOf(std::string_view text, const MachineLimits& limits) {
 std::optional<Toolpath> ReadToolpath(const std::string& path, const MachineLimits& limits,
                                      const std::atomic<bool>* cancel) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                          &std::fclose);
+                                                         &std::fclose);
     if (!file) return std::nullopt;
     Toolpath toolpath;
     ToolpathBuilder builder(toolpath, limits);

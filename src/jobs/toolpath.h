@@ -5,6 +5,7 @@
 // kept in compact blocks and the times only per block, worked out again
 // within a block when asked.
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -42,12 +43,12 @@ struct MachineLimits {
 
 class Toolpath {
 public:
-    std::size_t MoveCount() const { return m_kind.size(); }
-    PathPoint Start(std::size_t move) const { return Point(move); }
-    PathPoint End(std::size_t move) const { return Point(move + 1); }
-    MoveKind Kind(std::size_t move) const { return m_kind[move]; }
+    std::size_t MoveCount() const { return m_steps.size(); }
+    PathPoint Start(std::size_t move) const { return Seek(move).Point(); }
+    PathPoint End(std::size_t move) const { return Seek(move + 1).Point(); }
+    MoveKind Kind(std::size_t move) const { return m_steps[move].kind; }
     // The command (counting every ';' of the file from 1) whose end completes the move.
-    std::uint32_t CommandIndex(std::size_t move) const { return m_command[move]; }
+    std::uint32_t CommandIndex(std::size_t move) const;
     // The file's ';': the commands the machine counts for it.
     std::uint32_t CommandCount() const { return m_commands; }
     // How many moves are complete once the machine has done `commandsDone` commands.
@@ -62,36 +63,73 @@ public:
     PathPoint Low() const { return m_low; }
     PathPoint High() const { return m_high; }
 
+    // Calls visit(start, end, kind) for the moves first..last-1, in order.
+    template <typename Visit>
+    void ForEachMove(std::size_t first, std::size_t last, Visit&& visit) const {
+        Cursor c = Seek(first);
+        for (; c.move < last;) {
+            const PathPoint start = c.Point();
+            const MoveKind kind = m_steps[c.move].kind;
+            Advance(c);
+            visit(start, c.Point(), kind);
+        }
+    }
+
 private:
     friend class ToolpathBuilder;
-    struct Xyz {
-        float x, y, z;
+    struct Counts3 {
+        std::int32_t x, y, z;
     };
-    struct Change {  // a value that holds from a point (or move) on
-        std::uint32_t from;
-        float value;
+    // A move as kept: its end less its start in 0.01 mm and the commands since
+    // the move before. What does not fit is kept aside (kFar, kManyCommands).
+    struct Step {
+        std::int16_t dx, dy, dz;
+        std::uint16_t commands;
+        MoveKind kind;
     };
+    static constexpr std::int16_t kFar = INT16_MIN;
+    static constexpr std::uint16_t kManyCommands = UINT16_MAX;
     static constexpr std::size_t kBlock = 256;
+    // Where each run of kBlock moves starts.
+    struct Block {
+        Counts3 start;
+        std::uint32_t commandBefore;  // the command of the move before the block
+        double seconds;               // machine time before the block (dwells at it left out)
+    };
+    template <typename T>
+    struct Aside {  // a value that holds from a move (or point) on
+        std::uint32_t from;
+        T value;
+    };
+    // Walking the moves: before `move`, the tool at `at`, after `command`.
+    struct Cursor {
+        std::size_t move;
+        Counts3 at;
+        std::uint32_t command;
+        float a;
+        PathPoint Point() const { return {at.x * 0.01f, at.y * 0.01f, at.z * 0.01f, a}; }
+    };
 
-    PathPoint Point(std::size_t index) const;
+    Cursor Seek(std::size_t move) const;
+    void Advance(Cursor& c) const;
     float SpeedOf(std::size_t move) const;  // mm/min, as the machine limits it
-    double MoveSeconds(std::size_t move) const;
+    double MoveSeconds(std::size_t move, const PathPoint& from, const PathPoint& to) const;
     // Machine time of the moves before `move` and of the dwells done with `commandsDone`.
     double SecondsDone(std::size_t move, std::uint32_t commandsDone) const;
 
     MachineLimits m_limits;
-    std::deque<Xyz> m_points{Xyz{0, 0, 0}};  // move i goes from point i to point i + 1
-    std::deque<MoveKind> m_kind;
-    std::deque<std::uint32_t> m_command;
-    std::vector<Change> m_a{{0, 0.0f}};      // by point
-    std::vector<Change> m_speed;             // by move
+    std::deque<Step> m_steps;
+    std::vector<Block> m_blocks;
+    std::vector<Aside<Counts3>> m_far;                 // ends of long moves, by move
+    std::vector<Aside<std::uint32_t>> m_manyCommands;  // commands of moves far apart, by move
+    std::vector<Aside<float>> m_a{{0, 0.0f}};          // A, by point
+    std::vector<Aside<float>> m_speed;                 // by move
     struct Dwell {
         std::uint32_t before;   // the move it comes before (several may share one)
         std::uint32_t command;  // the command it belongs to
         float seconds;
     };
     std::vector<Dwell> m_dwell;
-    std::vector<double> m_blockSeconds;      // machine time before each block of moves
     std::uint32_t m_commands = 0;
     double m_seconds = 0;
     PathPoint m_low, m_high;

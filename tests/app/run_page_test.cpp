@@ -14,6 +14,7 @@
 #include "app/main_window_ids.h"
 #include "jobs/page_tab_ctrl.h"
 #include "jobs/run_page_ids.h"
+#include "jobs/toolpath_library.h"
 #include "ui/trackbar.h"
 
 namespace {
@@ -56,7 +57,8 @@ TEST_F(RunPageTest, AddAndDeleteKeepListAndCommandCountTogether) {
     Add(three);
     ASSERT_EQ(List().count(), 2);
     EXPECT_EQ(List().item(1)->text(), "three.prn");
-    EXPECT_EQ(List().item(0)->toolTip(), "3 commands");
+    EXPECT_TRUE(
+        WaitUntil([&] { return List().item(0)->toolTip() == "3 commands, about 0.0 min."; }));
     RunList& runList = window->State().runList;
     EXPECT_EQ(runList.CommandCount(), 6u);
 
@@ -110,6 +112,23 @@ TEST_F(RunPageTest, ARealJobRunsFromThePageToTheEnd) {
                state.lastStatus.load() == 2;
     }));
     EXPECT_THAT(MachineStatus(), ::testing::HasSubstr("commands done:    128"));
+}
+
+// The engraving example takes 97.5 s of machine time at 100 % feed.
+TEST_F(RunPageTest, TimeLeftComesFromTheToolpathsAtTheFeedOverride) {
+    Add(Example("engraving.rml"));
+    ASSERT_TRUE(WaitUntil([&] { return page->Text(IDC_TIME_LEFT) == "Time Left: 2 min."; }));
+    EXPECT_EQ(List().item(0)->toolTip(), "128 commands, about 1.6 min.");
+    Add(Example("engraving.rml"));  // known already: not read again
+    EXPECT_FALSE(page->Toolpaths().IsReadingAny());
+    EXPECT_TRUE(WaitUntil([&] { return page->Text(IDC_TIME_LEFT) == "Time Left: 4 min."; }));
+    window->State().feedOverride = 50;
+    EXPECT_TRUE(WaitUntil([&] { return page->Text(IDC_TIME_LEFT) == "Time Left: 7 min."; }));
+    EXPECT_NEAR(*page->MinutesLeftAfter(128), 3.25, 0.01);  // the second file at half speed
+    page->OnDelete();
+    page->OnDelete();
+    EXPECT_EQ(page->Text(IDC_TIME_LEFT), "");
+    EXPECT_FALSE(page->Toolpaths().Find(Example("engraving.rml")));
 }
 
 TEST_F(RunPageTest, StopMidJobEndsIt) {

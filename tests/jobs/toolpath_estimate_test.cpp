@@ -30,8 +30,8 @@ TEST(ToolpathEstimate, WithinFivePercentOfTheMachinesTimeForEachJob) {
     const sim::MachineProfile& profile = Mdx40();
     // Mid-table, 30 mm up: where every file stays within travel.
     const sim::Counts origin{15250, 15250, 3000, 0};
-    jobs::MachineLimits limits{profile.maxXyMmPerMin, profile.maxZMmPerMin,
-                               profile.maxADegPerMin, (profile.maxZ - origin.z) * 0.01};
+    jobs::MachineLimits limits{profile.maxXyMmPerMin, profile.maxZMmPerMin, profile.maxADegPerMin,
+                               (profile.maxZ - origin.z) * 0.01};
     limits.travelLow = {-origin.x * 0.01f, -origin.y * 0.01f, -origin.z * 0.01f, 0};
     limits.travelHigh = {(profile.maxX - origin.x) * 0.01f, (profile.maxY - origin.y) * 0.01f,
                          (profile.maxZ - origin.z) * 0.01f, 0};

@@ -1,12 +1,12 @@
 // The toolpath of job text: moves, their kinds and commands, and machine time.
 #include "jobs/toolpath.h"
 
-#include "jobs/rml_reader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "jobs/rml_reader.h"
 
 namespace {
 
@@ -46,16 +46,16 @@ constexpr const char* kJob =
 TEST(Toolpath, EveryMoveOfAJobWithItsKindAndCommand) {
     const auto path = ToolpathOf(kJob, kLimits);
     const std::vector<Expected> expected = {
-        {{0, 0, 5, 0}, MoveKind::ZOnly, 4},      // PU: up height first
-        {{10, 20, 5, 0}, MoveKind::Rapid, 4},    // then the pair, tool up
-        {{10, 20, -1, 0}, MoveKind::ZOnly, 5},   // PD: down height
-        {{10, 30, -1, 0}, MoveKind::Cut, 5},     // both pairs cut
-        {{20, 30, -1, 0}, MoveKind::Cut, 5},     //
-        {{25, 30, -1, 0}, MoveKind::Cut, 7},     // relative after PR; PD at the height already
-        {{0, 0, -2, 0}, MoveKind::Cut, 9},       // 3-D, absolute again
-        {{0, 0, 3, 0}, MoveKind::ZOnly, 10},     // !ZM
-        {{0, 0, 40, 0}, MoveKind::ZOnly, 11},    // H: top of Z, then home
-        {{0, 0, 40, 90}, MoveKind::Turn, 12},    // !ZE turns A in degrees
+        {{0, 0, 5, 0}, MoveKind::ZOnly, 4},     // PU: up height first
+        {{10, 20, 5, 0}, MoveKind::Rapid, 4},   // then the pair, tool up
+        {{10, 20, -1, 0}, MoveKind::ZOnly, 5},  // PD: down height
+        {{10, 30, -1, 0}, MoveKind::Cut, 5},    // both pairs cut
+        {{20, 30, -1, 0}, MoveKind::Cut, 5},    //
+        {{25, 30, -1, 0}, MoveKind::Cut, 7},    // relative after PR; PD at the height already
+        {{0, 0, -2, 0}, MoveKind::Cut, 9},      // 3-D, absolute again
+        {{0, 0, 3, 0}, MoveKind::ZOnly, 10},    // !ZM
+        {{0, 0, 40, 0}, MoveKind::ZOnly, 11},   // H: top of Z, then home
+        {{0, 0, 40, 90}, MoveKind::Turn, 12},   // !ZE turns A in degrees
     };
     EXPECT_EQ(Moves(path), expected);
     EXPECT_EQ(path.CommandCount(), 12u);
@@ -75,7 +75,8 @@ TEST(Toolpath, GarbageAndPiecesChangeNeitherMovesNorCommandIndices) {
     const auto withJunk = ToolpathOf("QQ1;" + std::string(kJob) + "12,3;\x90PU5,5;", kLimits);
     const auto moves = Moves(withJunk);
     ASSERT_EQ(moves.size(), whole.MoveCount());
-    for (std::size_t i = 0; i < moves.size(); ++i) EXPECT_EQ(moves[i].command, whole.CommandIndex(i) + 1);
+    for (std::size_t i = 0; i < moves.size(); ++i)
+        EXPECT_EQ(moves[i].command, whole.CommandIndex(i) + 1);
     EXPECT_EQ(withJunk.CommandCount(), 15u);
     // The machine's own examples of parameters that read alike.
     for (auto [a, b] : {std::pair{"PA100,,100;PU;", "PA100,;,100;PU;"},
@@ -92,11 +93,11 @@ TEST(Toolpath, MachineTimeOfEachKindOfMove) {
         const char* job;
         double seconds;
     } cases[] = {
-        {"VS10;PU3000,4000;", 5.0},      // 50 mm at 600 mm/min
-        {"VS100;PU3000,4000;", 1.0},     // speeds end at 50 mm/s
-        {"!VZ50;!ZM6000;", 2.0},         // Z no faster than 1800 mm/min
-        {"V2;Z0,0,-1000;", 5.0},         // 3-D at V
-        {"!ZE0,0,0,90;", 9.0},           // A at the 3-D speed (VS until V)
+        {"VS10;PU3000,4000;", 5.0},        // 50 mm at 600 mm/min
+        {"VS100;PU3000,4000;", 1.0},       // speeds end at 50 mm/s
+        {"!VZ50;!ZM6000;", 2.0},           // Z no faster than 1800 mm/min
+        {"V2;Z0,0,-1000;", 5.0},           // 3-D at V
+        {"!ZE0,0,0,90;", 9.0},             // A at the 3-D speed (VS until V)
         {"W1500;!DW500;W99999;", 34.767},  // dwells, the longest 32767 ms
     };
     for (const auto& c : cases) {
