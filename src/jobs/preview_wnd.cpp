@@ -5,8 +5,10 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMatrix4x4>
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -89,6 +91,11 @@ constexpr double kAxisReach = 1000;
 constexpr double kPanStep = 0.02;
 constexpr double kZNear = 0.001;
 constexpr double kZFar = 1'000'000;
+// Turning and zooming by hand.
+constexpr double kDegreesPerPixel = 0.5;
+constexpr double kZoomPerNotch = 1.2;
+constexpr double kLeastScale = 0.05, kMostScale = 200;
+constexpr float kToolMarkerPixels = 9;
 
 std::array<double, 16> TransformFor(const Rotation& r) {
     QMatrix4x4 m;
@@ -347,7 +354,129 @@ void CPreviewWnd::Draw() const {
     glRotated(s.rotationZ, 0, 0, 1);
     glScaled(s.scale, s.scale, s.scale);
     glCallList(m_axesList);
+    DrawPaths();
     glPopMatrix();
+}
+
+void CPreviewWnd::DrawPaths() const {
+    glDisable(GL_LIGHTING);
+    glShadeModel(GL_FLAT);  // a line takes the colour of the vertex that ends it
+    glEnableClientState(GL_VERTEX_ARRAY);
+    for (const DrawnPath& drawn : m_paths) {
+        const jobs::PathVertices& v = *drawn.path.vertices;
+        if (v.Count() < 2) continue;
+        glVertexPointer(3, GL_FLOAT, 0, v.xyz.data());
+        const std::size_t done = drawn.verticesDone;
+        if (done > 1) {
+            glColor3ubv(kDoneColour);
+            glDrawArrays(GL_LINE_STRIP, 0, GLsizei(done));
+        }
+        // What is to come starts where what is done ends.
+        const std::size_t first = done > 0 ? done - 1 : 0;
+        if (v.Count() - first >= 2) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(3, GL_UNSIGNED_BYTE, 0, drawn.colours.data());
+            glDrawArrays(GL_LINE_STRIP, GLint(first), GLsizei(v.Count() - first));
+            glDisableClientState(GL_COLOR_ARRAY);
+        }
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    if (m_tool) {
+        // Over everything: the operator looks for it.
+        glDisable(GL_DEPTH_TEST);
+        glPointSize(kToolMarkerPixels);
+        glColor3ubv(kToolColour);
+        glBegin(GL_POINTS);
+        glVertex3f(m_tool->x, m_tool->y, m_tool->z);
+        glEnd();
+        glEnable(GL_DEPTH_TEST);
+    }
+}
+
+void CPreviewWnd::SetPaths(std::vector<Path> paths) {
+    m_paths.clear();
+    PreviewBox box{kEmptyMin, -kEmptyMin, kEmptyMin, -kEmptyMin, kEmptyMin, -kEmptyMin};
+    for (Path& path : paths) {
+        if (!path.toolpath || !path.vertices) continue;
+        DrawnPath drawn{std::move(path), {}, 0};
+        for (const jobs::MoveKind kind : drawn.path.vertices->kinds) {
+            const std::uint8_t* colour = kind == jobs::MoveKind::Cut     ? kCutColour
+                                         : kind == jobs::MoveKind::Rapid ? kRapidColour
+                                         : kind == jobs::MoveKind::ZOnly ? kZColour
+                                                                         : kTurnColour;
+            drawn.colours.insert(drawn.colours.end(), colour, colour + 3);
+        }
+        const jobs::PathPoint low = drawn.path.toolpath->Low(), high = drawn.path.toolpath->High();
+        Include(box, low.x, low.y, low.z);
+        Include(box, high.x, high.y, high.z);
+        m_paths.push_back(std::move(drawn));
+    }
+    // A path that is a single point cannot be fitted: the axes alone then.
+    const bool flat =
+        box.xmax - box.xmin <= 0 && box.ymax - box.ymin <= 0 && box.zmax - box.zmin <= 0;
+    SetJobBox(m_paths.empty() || flat ? kDefaultJobBox : box);
+    SetCommandsDone(m_commandsDone);
+}
+
+void CPreviewWnd::SetCommandsDone(std::uint32_t done) {
+    m_commandsDone = done;
+    bool changed = false;
+    for (DrawnPath& drawn : m_paths) {
+        const jobs::Toolpath& toolpath = *drawn.path.toolpath;
+        const std::size_t vertices = drawn.path.vertices->VerticesDone(toolpath.MovesDone(done));
+        changed |= vertices != drawn.verticesDone;
+        drawn.verticesDone = vertices;
+        done -= std::min(done, toolpath.CommandCount());
+    }
+    if (changed) update();
+}
+
+void CPreviewWnd::SetTool(std::optional<jobs::PathPoint> tool) {
+    if (tool == m_tool) return;
+    m_tool = tool;
+    update();
+}
+
+QPointF CPreviewWnd::PixelOf(const jobs::PathPoint& point) const {
+    const PreviewProjection& p = m_projection;
+    QMatrix4x4 view;
+    view.ortho(float(p.left), float(p.right), float(p.bottom), float(p.top), float(p.zNear),
+               float(p.zFar));
+    view.lookAt(QVector3D(p.eye[0], p.eye[1], p.eye[2]),
+                QVector3D(p.centre[0], p.centre[1], p.centre[2]),
+                QVector3D(p.up[0], p.up[1], p.up[2]));
+    const PreviewViewState& s = m_viewState;
+    view.translate(float(s.horizontalPan * s.scale * kPanStep),
+                   float(s.verticalPan * s.scale * -kPanStep), 0);
+    view.rotate(float(s.rotationX), 1, 0, 0);
+    view.rotate(float(s.rotationY), 0, 1, 0);
+    view.rotate(float(s.rotationZ), 0, 0, 1);
+    view.scale(float(s.scale));
+    const QVector3D ndc = view.map(QVector3D(point.x, point.y, point.z));
+    return {(ndc.x() + 1) / 2 * width(), (1 - ndc.y()) / 2 * height()};
+}
+
+void CPreviewWnd::mousePressEvent(QMouseEvent* event) { m_dragFrom = event->position(); }
+
+void CPreviewWnd::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    const QPointF moved = event->position() - m_dragFrom;
+    m_dragFrom = event->position();
+    m_viewState.rotationZ += moved.x() * kDegreesPerPixel;
+    m_viewState.rotationX += moved.y() * kDegreesPerPixel;
+    update();
+}
+
+void CPreviewWnd::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    m_viewState.scale =
+        std::clamp(m_viewState.scale * std::pow(kZoomPerNotch, notches), kLeastScale, kMostScale);
+    update();
+}
+
+void CPreviewWnd::mouseDoubleClickEvent(QMouseEvent*) {
+    m_viewState = kInitialViewState;
+    update();
 }
 
 void CPreviewWnd::ReleaseGl() {

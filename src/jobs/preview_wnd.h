@@ -1,8 +1,11 @@
 #pragma once
 // CPreviewWnd: the 3-D preview on the run page. It draws the machine's axes from
-// the origin, unlit, in a lit and depth-tested scene under a fixed model
-// rotation, through an orthographic projection fitted to the job box by the
-// current view record. The operator cannot rotate, zoom or pan it.
+// the origin, unlit, in a lit and depth-tested scene under a model rotation,
+// through an orthographic projection fitted to the job box by the current
+// view record. Over the axes it draws the run list's toolpaths (cuts, rapid
+// moves, Z moves and turns in colours of their own, what the machine has done
+// in grey) and the tool where the machine is. A drag turns the model, the
+// wheel zooms, a double click brings back the fitted view.
 //
 // Rendering is OpenGL 1.1 fixed function with GLU (display lists, lights,
 // gluLookAt). Where the platform has no OpenGL the panel never shows and keeps
@@ -11,9 +14,17 @@
 // fixed-function pipeline the panel shows plain white. No GL call of ours is
 // made without a current, valid context.
 #include <QOpenGLWidget>
+#include <QPointF>
 #include <QSize>
 #include <QSurfaceFormat>
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "jobs/path_vertices.h"
+#include "jobs/toolpath.h"
 
 // An axis-aligned box in model or view units.
 struct PreviewBox {
@@ -85,7 +96,34 @@ public:
 
     void setVisible(bool visible) override;
 
+    // A file's toolpath and the same thinned for drawing.
+    struct Path {
+        std::shared_ptr<const jobs::Toolpath> toolpath;
+        std::shared_ptr<const jobs::PathVertices> vertices;
+    };
+    // The run list's toolpaths, in run order; the views fit them.
+    void SetPaths(std::vector<Path> paths);
+    std::size_t PathCount() const { return m_paths.size(); }
+    // Commands the machine has done of the run (counted on across its files).
+    void SetCommandsDone(std::uint32_t done);
+    // Where the tool is, in job coordinates; nothing while not known.
+    void SetTool(std::optional<jobs::PathPoint> tool);
+    // Where a point of the model lands in the panel, in pixels from its top left.
+    QPointF PixelOf(const jobs::PathPoint& point) const;
+
+    // Colours of the path, as drawn.
+    static constexpr std::uint8_t kCutColour[3] = {0, 90, 255};
+    static constexpr std::uint8_t kRapidColour[3] = {255, 150, 0};
+    static constexpr std::uint8_t kZColour[3] = {170, 0, 200};
+    static constexpr std::uint8_t kTurnColour[3] = {0, 170, 170};
+    static constexpr std::uint8_t kDoneColour[3] = {128, 128, 128};
+    static constexpr std::uint8_t kToolColour[3] = {255, 0, 255};
+
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
     void initializeGL() override;
     void resizeGL(int width, int height) override;
@@ -96,6 +134,7 @@ private:
     void ApplyProjection() const;
     void BuildAxesList();
     void Draw() const;
+    void DrawPaths() const;
     void ReleaseGl();
     void StayOutOf(QWidget* owner);
 
@@ -107,4 +146,14 @@ private:
     unsigned m_axesList = 0;  // display list name; 0 while not rendering
     int m_depthBits = 0;
     QMetaObject::Connection m_ownerGone;  // deletes a panel kept out of its page
+
+    struct DrawnPath {
+        Path path;
+        std::vector<std::uint8_t> colours;  // three per vertex: of the move ending there
+        std::size_t verticesDone = 0;
+    };
+    std::vector<DrawnPath> m_paths;
+    std::uint32_t m_commandsDone = 0;
+    std::optional<jobs::PathPoint> m_tool;
+    QPointF m_dragFrom;
 };

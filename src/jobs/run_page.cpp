@@ -77,7 +77,8 @@ QString CommandsTip(const std::string& path, const CToolpathLibrary& toolpaths) 
         .arg(toolpath->Seconds() / 60, 0, 'f', 1);
 }
 
-constexpr int kTimeLeftEveryMs = 500;
+// Often enough for the tool marker to follow a jog smoothly.
+constexpr int kFollowEveryMs = 100;
 
 }  // namespace
 
@@ -90,8 +91,11 @@ CRunPage::CRunPage(RunPageLinks links, QWidget* parent)
     m_preview = ReplaceControl<CPreviewWnd>(IDC_PREVIEW);
     connect(m_toolpaths.get(), &CToolpathLibrary::Read, this,
             [this](const QString& path) { ShowToolpathRead(path); });
-    connect(&m_timeLeftTimer, &QTimer::timeout, this, [this] { ShowTimeLeft(); });
-    m_timeLeftTimer.start(kTimeLeftEveryMs);
+    connect(&m_followTimer, &QTimer::timeout, this, [this] {
+        ShowTimeLeft();
+        FollowMachine();
+    });
+    m_followTimer.start(kFollowEveryMs);
     OnClicked(IDC_RUN_ADD, [this] { OnAdd(); });
     OnClicked(IDC_RUN_DELETE, [this] { OnDelete(); });
     OnClicked(IDC_RUN_RUN, [this] { OnRun(); });
@@ -132,6 +136,7 @@ void CRunPage::AddListEntry(const std::string& path) {
     item->setToolTip(CommandsTip(path, *m_toolpaths));
     list->addItem(item);
     ShowTimeLeft();
+    ShowPaths();
 }
 
 std::vector<std::string> CRunPage::Paths() const {
@@ -166,6 +171,27 @@ void CRunPage::ShowToolpathRead(const QString& path) {
             item->setToolTip(CommandsTip(path.toStdString(), *m_toolpaths));
     }
     ShowTimeLeft();
+    ShowPaths();
+}
+
+void CRunPage::ShowPaths() {
+    std::vector<CPreviewWnd::Path> paths;
+    for (const std::string& path : Paths())
+        paths.push_back({m_toolpaths->Find(path), m_toolpaths->FindVertices(path)});
+    m_preview->SetPaths(std::move(paths));
+}
+
+void CRunPage::FollowMachine() {
+    const SharedState& state = m_links.state;
+    m_preview->SetCommandsDone(state.lastStatus.load() == kStatusJob ? state.commandsDone.load()
+                                                                     : 0);
+    if (state.lastStatus.load() == 0) return;  // no word from the machine yet
+    const MachinePosition p = state.lastPosition.Get();
+    const ActiveOffsets& o = state.activeOffsets;
+    const double z = o.z.load() != 0.0 ? o.z.load() : m_links.config.ToolOffsetValue();
+    m_preview->SetTool(jobs::PathPoint{float(p.x * 0.01 - o.x.load()),
+                                       float(p.y * 0.01 - o.y.load()), float(p.z * 0.01 - z),
+                                       float(p.a * 0.01 - o.a.load())});
 }
 
 std::optional<double> CRunPage::MinutesLeftAfter(std::uint32_t commandsDone) const {
@@ -224,6 +250,7 @@ void CRunPage::OnDelete() {
     m_links.state.runList.Delete(index);
     m_toolpaths->KeepOnly(Paths());
     ShowTimeLeft();
+    ShowPaths();
 }
 
 void CRunPage::OnRun() {

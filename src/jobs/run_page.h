@@ -62,10 +62,13 @@ private:
     jobs::MachineLimits Limits() const;
     void ShowToolpathRead(const QString& path);
     void ShowTimeLeft();
+    void ShowPaths();
+    // The preview follows the machine: what it has done, where the tool is.
+    void FollowMachine();
     void OnOverrideReleased(int trackbarId, int labelId);
 
     RunPageLinks m_links;
     CPreviewWnd* m_preview = nullptr;
     std::unique_ptr<CToolpathLibrary> m_toolpaths;
-    QTimer m_timeLeftTimer;
+    QTimer m_followTimer;
 };

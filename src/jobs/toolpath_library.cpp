@@ -52,6 +52,13 @@ std::shared_ptr<const jobs::Toolpath> CToolpathLibrary::Find(const std::string& 
     return it == m_entries.end() ? nullptr : it->second.toolpath;
 }
 
+std::shared_ptr<const jobs::PathVertices> CToolpathLibrary::FindVertices(
+    const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_entries.find(path);
+    return it == m_entries.end() ? nullptr : it->second.vertices;
+}
+
 bool CToolpathLibrary::IsReading(const std::string& path) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_entries.find(path);
@@ -89,12 +96,15 @@ void CToolpathLibrary::Work() {
         lock.unlock();
         const auto stamp = Stamp(job.path);
         std::shared_ptr<const jobs::Toolpath> toolpath;
-        if (auto read = jobs::ReadToolpath(job.path, job.limits, &m_stop))
+        std::shared_ptr<const jobs::PathVertices> vertices;
+        if (auto read = jobs::ReadToolpath(job.path, job.limits, &m_stop)) {
             toolpath = std::make_shared<const jobs::Toolpath>(std::move(*read));
+            vertices = std::make_shared<const jobs::PathVertices>(jobs::ThinForScreen(*toolpath));
+        }
         lock.lock();
         const auto it = m_entries.find(job.path);
         if (it == m_entries.end()) continue;  // left the run list meanwhile
-        it->second = {stamp, std::move(toolpath), false};
+        it->second = {stamp, std::move(toolpath), std::move(vertices), false};
         const QString path = QString::fromStdString(job.path);
         QMetaObject::invokeMethod(
             this, [this, path] { emit Read(path); }, Qt::QueuedConnection);

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "jobs/path_vertices.h"
 #include "jobs/toolpath.h"
 
 class CToolpathLibrary : public QObject {
@@ -29,6 +30,8 @@ public:
     void KeepOnly(const std::vector<std::string>& paths);
     // The file's toolpath once read; null while it is read or when it cannot be.
     std::shared_ptr<const jobs::Toolpath> Find(const std::string& path) const;
+    // The same toolpath thinned for the screen.
+    std::shared_ptr<const jobs::PathVertices> FindVertices(const std::string& path) const;
     bool IsReading(const std::string& path) const;
     bool IsReadingAny() const;
 
@@ -46,6 +49,7 @@ private:
     struct Entry {
         std::optional<std::pair<std::uintmax_t, std::int64_t>> stamp;  // size, modification
         std::shared_ptr<const jobs::Toolpath> toolpath;
+        std::shared_ptr<const jobs::PathVertices> vertices;
         bool reading = false;
     };
     struct Job {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMatrix4x4>
@@ -187,6 +188,39 @@ TEST(PreviewRender, WhiteBackgroundAndAxesInPureGreenRedBlue) {
         EXPECT_GE(trace.steps, 50) << axis.name << " axis runs off the panel at once";
         EXPECT_EQ(trace.hits, trace.steps) << axis.name << " axis not drawn in its colour";
     }
+}
+
+QRgb Rgb(const std::uint8_t (&c)[3]) { return qRgb(c[0], c[1], c[2]); }
+
+TEST(PreviewRender, PathInItsColoursWhatIsDoneInGreyAndTheToolOverIt) {
+    CPreviewWnd panel;
+    panel.show();
+    if (!panel.isVisible()) GTEST_SKIP() << NoOpenGlMessage();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    ASSERT_TRUE(panel.IsRendering());
+    // Up to (0, 10), down, cut along X and then Y, up, back along Y's end.
+    const auto toolpath = std::make_shared<const jobs::Toolpath>(jobs::ToolpathOf(
+        "!PZ-100,500;PU0,1000;PD4000,1000,4000,3000;PU0,3000;", jobs::MachineLimits{}));
+    panel.SetPaths(
+        {{toolpath, std::make_shared<const jobs::PathVertices>(jobs::ThinForScreen(*toolpath))}});
+    const jobs::PathPoint firstCut{20, 10, -1, 0}, secondCut{40, 20, -1, 0}, rapid{20, 30, 5, 0};
+    auto colourAt = [&](const jobs::PathPoint& point, QRgb colour) {
+        const QImage frame = panel.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        return HasColourNear(frame, panel.PixelOf(point) * panel.devicePixelRatio(), colour);
+    };
+    EXPECT_TRUE(colourAt(firstCut, Rgb(CPreviewWnd::kCutColour)));
+    EXPECT_TRUE(colourAt(secondCut, Rgb(CPreviewWnd::kCutColour)));
+    EXPECT_TRUE(colourAt(rapid, Rgb(CPreviewWnd::kRapidColour)));
+
+    panel.SetCommandsDone(3);  // both cuts
+    EXPECT_TRUE(colourAt(firstCut, Rgb(CPreviewWnd::kDoneColour)));
+    EXPECT_TRUE(colourAt(secondCut, Rgb(CPreviewWnd::kDoneColour)));
+    EXPECT_TRUE(colourAt(rapid, Rgb(CPreviewWnd::kRapidColour)));
+
+    panel.SetTool(secondCut);
+    EXPECT_TRUE(colourAt(secondCut, Rgb(CPreviewWnd::kToolColour)));
+    QDir().mkpath(TARNWICK_TEST_BIN "/screenshots");
+    panel.grabFramebuffer().save(TARNWICK_TEST_BIN "/screenshots/preview_path.png");
 }
 
 // --- Without a usable context ---------------------------------------------------
