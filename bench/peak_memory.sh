@@ -16,8 +16,13 @@ fi
 export TARNWICK_SIM_SPEED="${3:-500}"
 export TARNWICK_SIM_DIR="$(mktemp -d)"
 export TARNWICK_PROGRAM_FOLDER="$(mktemp -d)/"
-trap 'rm -rf "$TARNWICK_SIM_DIR" "$TARNWICK_PROGRAM_FOLDER"' EXIT
 ln -s "$(realpath "$build/bin/RDUPSLT.DLL")" "$TARNWICK_PROGRAM_FOLDER/RDUPSLT.DLL"
+# The machine in a process of its own, as a real one has its own memory: only
+# the program is measured (in-process, the simulated machine's job memory counts).
+"$build/bin/tarnwick-sim" serve "Roland MDX-40" >/dev/null &
+machine=$!
+trap 'kill $machine 2>/dev/null; rm -rf "$TARNWICK_SIM_DIR" "$TARNWICK_PROGRAM_FOLDER"' EXIT
+for _ in $(seq 50); do "$build/bin/tarnwick-sim" status "Roland MDX-40" >/dev/null 2>&1 && break; sleep 0.1; done
 report="$(mktemp)"
 start=$(date +%s%N)
 xvfb-run -a /usr/bin/time -f "%M" -o "$report" "$build/bin/tarnwick" --machine-type 1 \

@@ -7,6 +7,7 @@
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
 #include "jobs/run_page.h"
+#include "service/fixtures.h"
 #include "service/machine_status.h"
 #include "service/shared_state.h"
 #include "service/text_format.h"
@@ -85,13 +86,12 @@ void BatchRun::PrintProgress() {
     const std::uint32_t total = runList.CommandCount();
     const double percent = total > 0 ? 100.0 * state.commandsDone.load() / total : 0.0;
     const MachinePosition p = state.lastPosition.Get();
-    const ActiveOffsets& o = state.activeOffsets;
-    const double z = o.z.load() != 0.0 ? o.z.load() : m_window.Config().ToolOffsetValue();
+    const auto o = ShownOffsets(state, m_window.Config());
     const auto left = m_window.Pages()->RunPage().MinutesLeftAfter(state.commandsDone.load());
     const std::string line = FormatText(
         "%s, %.1f%%, %.1f min., %s min. left, X %.2f Y %.2f Z %.2f A %.2f", file.c_str(), percent,
         state.elapsedSeconds.load() / 60.0, left ? FormatText("%.1f", *left).c_str() : "?",
-        p.x * 0.01 - o.x.load(), p.y * 0.01 - o.y.load(), p.z * 0.01 - z, p.a * 0.01 - o.a.load());
+        p.x * 0.01 - o[0], p.y * 0.01 - o[1], p.z * 0.01 - o[2], p.a * 0.01 - o[3]);
     if (line == m_lastLine) return;
     m_lastLine = line;
     std::fprintf(m_out, "%s\n", line.c_str());

@@ -22,10 +22,12 @@ struct Thinner {
         return {out.xyz[i * 3], out.xyz[i * 3 + 1], out.xyz[i * 3 + 2], 0};
     }
     // The line ends at p now. The last vertex goes when the line can run
-    // straight from the one before it to p without showing the difference.
+    // straight from the one before it to p without showing the difference,
+    // whatever kinds of move it stood for: a lift and a plunge that small are
+    // not seen either (and would keep every point of a job that lifts often).
     void Take(const PathPoint& p, MoveKind kind, std::uint32_t move) {
         const std::size_t last = out.Count() - 1;
-        if (last > 0 && kind == out.kinds[last]) {
+        if (last > 0) {
             const PathPoint anchor = Vertex(last - 1);
             if (std::max({std::abs(anchor.x - p.x), std::abs(anchor.y - p.y),
                           std::abs(anchor.z - p.z)}) < minStep) {
@@ -33,6 +35,7 @@ struct Thinner {
                 out.xyz[last * 3 + 1] = p.y;
                 out.xyz[last * 3 + 2] = p.z;
                 out.lastMoves[last] = move;
+                out.kinds[last] = kind;
                 return;
             }
         }
@@ -60,6 +63,7 @@ std::size_t PathVertices::VerticesDone(std::size_t movesDone) const {
 }
 
 PathVertices ThinForScreen(const Toolpath& toolpath, std::size_t maxVertices) {
+    maxVertices = std::max<std::size_t>(maxVertices, 4);  // room for a start and an end
     PathVertices out;
     const PathPoint low = toolpath.Low(), high = toolpath.High();
     const double size = std::max({high.x - low.x, high.y - low.y, high.z - low.z, 1e-3f});
@@ -70,8 +74,11 @@ PathVertices ThinForScreen(const Toolpath& toolpath, std::size_t maxVertices) {
                          [&](const PathPoint&, const PathPoint& end, MoveKind kind) {
                              thinner.Take(end, kind, move++);
                              if (out.Count() > maxVertices) {
-                                 thinner.minStep *= 2;
-                                 thinner.Coarsen();
+                                 // Well below the bound again, or this would come back at once.
+                                 while (out.Count() > maxVertices * 3 / 4) {
+                                     thinner.minStep *= 1.5;
+                                     thinner.Coarsen();
+                                 }
                              }
                          });
     return out;

@@ -13,7 +13,7 @@ namespace jobs {
 struct PathVertices {
     // Enough for a smooth line at any size the panel takes, and few enough to
     // turn the view at a steady frame rate without a graphics card.
-    static constexpr std::size_t kMaxVertices = 400'000;
+    static constexpr std::size_t kMaxVertices = 100'000;
 
     std::vector<float> xyz;                // three per vertex; the first is the path's start
     std::vector<MoveKind> kinds;           // of the moves that end at each vertex
@@ -24,8 +24,8 @@ struct PathVertices {
     std::size_t VerticesDone(std::size_t movesDone) const;
 };
 
-// Keeps a point where the kind changes and wherever the line has gone further
-// than a thousandth of the path's size from the last point kept.
+// Keeps a point wherever the line has gone further than a thousandth of the
+// path's size from the last point kept; further, when that is too many.
 PathVertices ThinForScreen(const Toolpath& toolpath,
                            std::size_t maxVertices = PathVertices::kMaxVertices);
 

@@ -9,6 +9,7 @@
 #include "jobs/preview_wnd.h"
 #include "jobs/run_page_ids.h"
 #include "jobs/toolpath_library.h"
+#include "service/fixtures.h"
 #include "service/machine_status.h"
 #include "service/requests.h"
 #include "service/run_list.h"
@@ -187,11 +188,9 @@ void CRunPage::FollowMachine() {
                                                                      : 0);
     if (state.lastStatus.load() == 0) return;  // no word from the machine yet
     const MachinePosition p = state.lastPosition.Get();
-    const ActiveOffsets& o = state.activeOffsets;
-    const double z = o.z.load() != 0.0 ? o.z.load() : m_links.config.ToolOffsetValue();
-    m_preview->SetTool(jobs::PathPoint{float(p.x * 0.01 - o.x.load()),
-                                       float(p.y * 0.01 - o.y.load()), float(p.z * 0.01 - z),
-                                       float(p.a * 0.01 - o.a.load())});
+    const auto o = ShownOffsets(state, m_links.config);
+    m_preview->SetTool(jobs::PathPoint{float(p.x * 0.01 - o[0]), float(p.y * 0.01 - o[1]),
+                                       float(p.z * 0.01 - o[2]), float(p.a * 0.01 - o[3])});
 }
 
 std::optional<double> CRunPage::MinutesLeftAfter(std::uint32_t commandsDone) const {

@@ -12,6 +12,7 @@
 #include "platform/thread_priority.h"
 #include "service/control_ids.h"
 #include "service/display.h"
+#include "service/fixtures.h"
 #include "service/log_file.h"
 #include "service/machine_status.h"
 #include "service/shared_state.h"
@@ -175,13 +176,8 @@ bool CCommandThread::UpdatePosition() {
     if (!m_context.port.ReadMachinePosition(position)) return false;
     SharedState& state = m_context.state;
     state.lastPosition.Set(position);
-    const ActiveOffsets& active = state.activeOffsets;
-    const double zOffset = active.z.load();
     const std::int32_t counts[4] = {position.x, position.y, position.z, position.a};
-    // While no Z offset is active, Z is shown against the measured tool.
-    const double offsets[4] = {active.x.load(), active.y.load(),
-                               zOffset != 0.0 ? zOffset : m_context.config.ToolOffsetValue(),
-                               active.a.load()};
+    const std::array<double, 4> offsets = ShownOffsets(state, m_context.config);
     for (int axis = 0; axis < 4; ++axis) {
         std::optional<Shown>& shown = m_shownAxis[axis];
         if (shown && shown->count == counts[axis] && shown->offset == offsets[axis]) continue;

@@ -42,3 +42,10 @@ bool ActivateMachineOrigin(SharedState& state, CMachinePort& port) {
     state.activeOffsets.a = origin.a * 0.01;
     return true;
 }
+
+std::array<double, 4> ShownOffsets(const SharedState& state, const Configuration& config) {
+    const ActiveOffsets& active = state.activeOffsets;
+    const double z = active.z.load();
+    return {active.x.load(), active.y.load(), z != 0.0 ? z : config.ToolOffsetValue(),
+            active.a.load()};
+}

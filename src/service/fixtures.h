@@ -1,5 +1,7 @@
 #pragma once
 // Making a fixture offset the active one.
+#include <array>
+
 #include "link/machine_position.h"
 
 class CMachinePort;
@@ -25,3 +27,7 @@ MachinePosition OriginForActiveOffsets(const SharedState& state, const Configura
 // The machine's current origin as the active offsets, all four axes. False,
 // changing nothing, when the origin cannot be read.
 bool ActivateMachineOrigin(SharedState& state, CMachinePort& port);
+
+// What positions are shown against, X, Y, Z in mm and A in degrees: the active
+// offsets, Z against the measured tool while no Z offset is active.
+std::array<double, 4> ShownOffsets(const SharedState& state, const Configuration& config);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "jobs/path_vertices.h"
 #include "jobs/rml_reader.h"
 
 namespace {
@@ -117,6 +118,27 @@ TEST(Toolpath, TimeLeftFollowsTheCommandsDoneAcrossBlocks) {
     EXPECT_NEAR(path.SecondsLeft(2 + 599), 1, 1e-3);
     EXPECT_EQ(path.SecondsLeft(602), 0);
     EXPECT_EQ(path.MovesDone(2 + 300), 300u);
+}
+
+TEST(PathVertices, ThinnedWithinTheBoundEndingWhereThePathEnds) {
+    // A plunge, a cut, a lift and a rapid at every step: a new kind at every move.
+    std::string job = "!PZ-100,100;";
+    for (int i = 0; i < 20000; ++i)
+        job += "PD" + std::to_string(i % 997) + "," + std::to_string(i % 13) + ";PU0,0;";
+    const auto path = ToolpathOf(job, kLimits);
+    for (std::size_t bound : {std::size_t(100), std::size_t(5000), std::size_t(1'000'000)}) {
+        SCOPED_TRACE(bound);
+        const jobs::PathVertices v = jobs::ThinForScreen(path, bound);
+        EXPECT_LE(v.Count(), bound);
+        EXPECT_GE(v.Count(), 2u);
+        const std::size_t last = v.Count() - 1;
+        EXPECT_EQ((PathPoint{v.xyz[last * 3], v.xyz[last * 3 + 1], v.xyz[last * 3 + 2], 0}),
+                  path.End(path.MoveCount() - 1));
+        EXPECT_EQ(v.VerticesDone(0), 0u);
+        EXPECT_EQ(v.VerticesDone(path.MoveCount()), v.Count());
+    }
+    // With room enough, the corners stay.
+    EXPECT_GT(jobs::ThinForScreen(path, 1'000'000).Count(), path.MoveCount() * 99 / 100);
 }
 
 // The reader alone: what it reports does not depend on how the bytes arrive.
