@@ -44,7 +44,8 @@ ui::DialogTemplate RunPageTemplate() {
         Row(ui::IDC_STATIC, ControlKind::Static, "100", 211, 26, 16, 8, ui::kAlignRight),
         Row(ui::IDC_STATIC, ControlKind::Static, "Cut Time:", 113, 46, 36, 8),
         Row(IDC_CUT_TIME, ControlKind::Static, "0.0 min.", 150, 46, 60, 8),
-        Row(IDC_TIME_LEFT, ControlKind::Static, "", 184, 46, 66, 8, ui::kAlignRight),
+        // Under the cut time, at the right, over the preview's empty top corner.
+        Row(IDC_TIME_LEFT, ControlKind::Static, "", 160, 55, 72, 8, ui::kAlignRight),
         Row(IDC_PREVIEW, ControlKind::Custom, "", 112, 58, 120, 146),
     };
     return t;
@@ -90,6 +91,7 @@ CRunPage::CRunPage(RunPageLinks links, QWidget* parent)
       m_links(std::move(links)),
       m_toolpaths(std::make_unique<CToolpathLibrary>()) {
     m_preview = ReplaceControl<CPreviewWnd>(IDC_PREVIEW);
+    Control<QWidget>(IDC_TIME_LEFT)->raise();  // the panel came later: above it
     connect(m_toolpaths.get(), &CToolpathLibrary::Read, this,
             [this](const QString& path) { ShowToolpathRead(path); });
     connect(&m_followTimer, &QTimer::timeout, this, [this] {
