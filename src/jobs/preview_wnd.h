@@ -108,6 +108,7 @@ public:
     void SetCommandsDone(std::uint32_t done);
     // Where the tool is, in job coordinates; nothing while not known.
     void SetTool(std::optional<jobs::PathPoint> tool);
+    std::optional<jobs::PathPoint> Tool() const { return m_tool; }
     // Where a point of the model lands in the panel, in pixels from its top left.
     QPointF PixelOf(const jobs::PathPoint& point) const;
 

@@ -6,6 +6,7 @@
 
 #include <QListWidget>
 #include <QProcess>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "app/app_fixture.h"
 #include "app/main_window_ids.h"
 #include "jobs/page_tab_ctrl.h"
+#include "jobs/preview_wnd.h"
 #include "jobs/run_page_ids.h"
 #include "jobs/toolpath_library.h"
 #include "ui/trackbar.h"
@@ -112,6 +114,12 @@ TEST_F(RunPageTest, ARealJobRunsFromThePageToTheEnd) {
                state.lastStatus.load() == 2;
     }));
     EXPECT_THAT(MachineStatus(), ::testing::HasSubstr("commands done:    128"));
+    // The preview's tool stands where the job left it: X 0, Y 100, Z 60 in job coordinates.
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto tool = page->Preview()->Tool();
+        return tool && std::abs(tool->x) < 0.01 && std::abs(tool->y - 100) < 0.01 &&
+               std::abs(tool->z - 60) < 0.01;
+    })) << page->Preview()->Tool().value_or(jobs::PathPoint{}).y;
 }
 
 // The engraving example takes 97.5 s of machine time at 100 % feed.
