@@ -1,5 +1,9 @@
 // tarnwick-sim: run a simulated machine, look at it, press its buttons and
 // inject faults.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -30,6 +34,8 @@ const char* const kUsageText =
     "  speed MODEL FACTOR           run machine time FACTOR times faster than real time\n"
     "  tool MODEL COUNTS            set the tool length (0.01 mm)\n"
     "  print MODEL FILE             send a job file as the program does\n"
+    "  queue MODEL add|remove       add or remove the print spooler's (CUPS) raw queue that\n"
+    "                               sends to the machine's job port (runs lpadmin)\n"
     "MODEL is \"Roland MDX-40\" or \"Roland JWX-10\". The sockets are in $TARNWICK_SIM_DIR\n"
     "(default: $XDG_RUNTIME_DIR/tarnwick-sim or /tmp/tarnwick-sim-UID).\n";
 
@@ -72,6 +78,46 @@ int Print(const sim::MachineProfile& profile, const std::string& dir, const std:
     return 0;
 }
 
+// The spooler's queue for the machine: named like it with '_' for the spaces
+// (queue names hold none), described by its name, raw, to the job port.
+int Queue(const sim::MachineProfile& profile, const std::string& dir, const std::string& what) {
+    std::string name = profile.name;
+    std::replace(name.begin(), name.end(), ' ', '_');
+    std::vector<std::string> lpadmin = {"lpadmin", "-x", name};
+    if (what == "add") {
+        int port = 0;
+        if (!(std::ifstream(sim::JobPortPath(dir, profile.name)) >> port) || port <= 0)
+            return Fail(NotRunning(profile, dir));
+        lpadmin = {"lpadmin",
+                   "-p",
+                   name,
+                   "-D",
+                   profile.name,
+                   "-v",
+                   "socket://127.0.0.1:" + std::to_string(port),
+                   "-E"};
+    } else if (what != "remove") {
+        std::cerr << kUsageText;
+        return kUsage;
+    }
+    std::vector<char*> argv;
+    for (std::string& word : lpadmin) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    // Run directly, never through a shell: the model name holds a space.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execvp(argv[0], argv.data());
+        std::_Exit(127);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return Fail("lpadmin failed (is the print spooler running? CUPS_SERVER tells which)");
+    std::cout << (what == "add" ? "queue " + name + " added" : "queue " + name + " removed")
+              << std::endl;
+    return 0;
+}
+
 int Command(const sim::MachineProfile& profile, const std::string& dir, const std::string& line) {
     auto client = sim::ControlClient::Connect(sim::ControlSocketPath(dir, profile.name));
     if (!client) return Fail(NotRunning(profile, dir));
@@ -103,6 +149,7 @@ int main(int argc, char** argv) {
 
     if (command == "serve" && args.size() == 2) return Serve(*profile);
     if (command == "print" && args.size() == 3) return Print(*profile, dir, args[2]);
+    if (command == "queue" && args.size() == 3) return Queue(*profile, dir, args[2]);
     if ((command == "status" || command == "moves") && args.size() == 2)
         return Command(*profile, dir, command);
     const bool known = command == "view" || command == "cable" || command == "fault" ||

@@ -124,6 +124,7 @@ std::string HostedMachine::StatusText() {
         << "sensor cable:     " << (m.CableConnected() ? "connected" : "unplugged") << "\n"
         << "tool length:      " << m.ToolLength() << "\n"
         << "speed factor:     " << m_clock.Factor() << "\n"
+        << "job port:         " << m_jobPort.load() << "\n"
         << "faults:          " << (m_lost ? " lost" : "") << (m_stalled ? " stall" : "")
         << (m_failingOpcode ? " fail-opcode " + std::to_string(*m_failingOpcode) : "")
         << (!m_lost && !m_stalled && !m_failingOpcode ? " none" : "") << "\n";

@@ -2,6 +2,7 @@
 // A machine as a host serves it: the model on a scaled real-time clock, its
 // frame handler, the injected faults, and one lock around all of it, since
 // every connection of the host runs on its own thread.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -25,6 +26,9 @@ public:
     // The simulator's own commands (status, view, cable, fault, speed, tool).
     ControlResponse HandleText(const std::string& line);
 
+    // The TCP port that takes job data, shown by "status".
+    void SetJobPort(int port) { m_jobPort = port; }
+
     void StartDocument();
     void ReceiveJobData(std::span<const std::uint8_t> bytes);
     std::size_t JobBytesQueued();
@@ -41,6 +45,7 @@ private:
     ControlResponse Fault(const std::string& what, const std::string& argument);
 
     std::mutex m_mutex;
+    std::atomic<int> m_jobPort{0};
     ScaledClock m_clock;
     Machine m_machine;
     FrameHandler m_frames;

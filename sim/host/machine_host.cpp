@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "host/control_wire.h"
@@ -29,6 +30,7 @@ MachineHost::MachineHost(const MachineProfile& profile, const HostOptions& optio
       m_options(options),
       m_controlPath(ControlSocketPath(options.dir, profile.name)),
       m_jobPath(JobSocketPath(options.dir, profile.name)),
+      m_jobPortPath(JobPortPath(options.dir, profile.name)),
       m_machine(profile, options.speed) {}
 
 std::unique_ptr<MachineHost> MachineHost::Start(const MachineProfile& profile,
@@ -57,11 +59,16 @@ bool MachineHost::Open(std::string& error) {
     ::unlink(m_jobPath.c_str());
     m_controlListener = ListenUnix(m_controlPath, error);
     if (m_controlListener.Valid()) m_jobListener = ListenUnix(m_jobPath, error);
+    int port = 0;
+    if (m_jobListener.Valid()) m_jobPortListener = ListenLoopback(port, error);
     int stop[2];
-    if (!m_jobListener.Valid() || ::pipe2(stop, O_CLOEXEC) != 0) {
+    if (!m_jobPortListener.Valid() || ::pipe2(stop, O_CLOEXEC) != 0) {
         ::unlink(m_controlPath.c_str());
+        ::unlink(m_jobPath.c_str());
         return false;
     }
+    std::ofstream(m_jobPortPath) << port << "\n";
+    m_machine.SetJobPort(port);
     m_stopRead.Reset(stop[0]);
     m_stopWrite.Reset(stop[1]);
     return true;
@@ -82,24 +89,27 @@ void MachineHost::Stop() {
     if (m_lock.Valid()) {  // the sockets are ours only while we hold the lock
         ::unlink(m_controlPath.c_str());
         ::unlink(m_jobPath.c_str());
+        ::unlink(m_jobPortPath.c_str());
     }
     m_controlListener.Reset();
     m_jobListener.Reset();
+    m_jobPortListener.Reset();
     m_lock.Reset();
 }
 
 void MachineHost::Accept() {
-    pollfd fds[3] = {{m_stopRead.Get(), POLLIN, 0},
+    pollfd fds[4] = {{m_stopRead.Get(), POLLIN, 0},
                      {m_controlListener.Get(), POLLIN, 0},
-                     {m_jobListener.Get(), POLLIN, 0}};
+                     {m_jobListener.Get(), POLLIN, 0},
+                     {m_jobPortListener.Get(), POLLIN, 0}};
     for (;;) {
-        if (::poll(fds, 3, -1) < 0) {
+        if (::poll(fds, 4, -1) < 0) {
             if (errno == EINTR) continue;
             return;
         }
         if (fds[0].revents) return;
         ReapFinished();
-        for (int i = 1; i <= 2; ++i) {
+        for (int i = 1; i <= 3; ++i) {
             if (!(fds[i].revents & POLLIN)) continue;
             UniqueFd connection(::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC));
             if (!connection.Valid()) continue;

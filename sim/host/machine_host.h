@@ -53,7 +53,8 @@ private:
     const MachineProfile& m_profile;
     HostOptions m_options;
     std::string m_controlPath, m_jobPath;
-    UniqueFd m_lock, m_controlListener, m_jobListener;
+    UniqueFd m_lock, m_controlListener, m_jobListener, m_jobPortListener;
+    std::string m_jobPortPath;
     UniqueFd m_stopRead, m_stopWrite;  // readable once the host stops
     HostedMachine m_machine;
     std::atomic<std::uint64_t> m_jobBytes{0};

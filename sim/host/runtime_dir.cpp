@@ -44,6 +44,10 @@ std::string JobSocketPath(const std::string& dir, const std::string& model) {
     return dir + "/" + model + ".job";
 }
 
+std::string JobPortPath(const std::string& dir, const std::string& model) {
+    return dir + "/" + model + ".jobport";
+}
+
 std::string HostLockPath(const std::string& dir, const std::string& model) {
     return dir + "/" + model + ".lock";
 }

@@ -14,5 +14,8 @@ bool PrepareRuntimeDir(const std::string& dir, std::string& error);
 std::string ControlSocketPath(const std::string& dir, const std::string& model);
 std::string JobSocketPath(const std::string& dir, const std::string& model);
 std::string HostLockPath(const std::string& dir, const std::string& model);
+// The file that holds the machine's job port (raw job data over TCP on the
+// loopback address, as a networked printer takes it), while its host runs.
+std::string JobPortPath(const std::string& dir, const std::string& model);
 
 }  // namespace sim

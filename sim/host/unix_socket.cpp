@@ -1,5 +1,6 @@
 #include "host/unix_socket.h"
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -48,6 +49,24 @@ UniqueFd ListenUnix(const std::string& path, std::string& error) {
         error = "cannot listen on " + path + ": " + std::strerror(errno);
         return {};
     }
+    return fd;
+}
+
+UniqueFd ListenLoopback(int& port, std::string& error) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    socklen_t length = sizeof address;
+    if (!fd.Valid() ||
+        ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd.Get(), SOMAXCONN) != 0 ||
+        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        error = std::string("cannot listen on the loopback address: ") + std::strerror(errno);
+        return {};
+    }
+    port = ntohs(address.sin_port);
     return fd;
 }
 

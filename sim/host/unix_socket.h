@@ -11,6 +11,9 @@ namespace sim {
 
 // Binds and listens; on failure returns an invalid descriptor and says why.
 UniqueFd ListenUnix(const std::string& path, std::string& error);
+// Binds a TCP port on the loopback address only, chosen by the system, and
+// listens; `port` tells which.
+UniqueFd ListenLoopback(int& port, std::string& error);
 // Connects; an invalid descriptor when nothing listens there.
 UniqueFd ConnectUnix(const std::string& path);
 
