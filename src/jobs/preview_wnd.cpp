@@ -342,20 +342,27 @@ void CPreviewWnd::BuildAxesList() {
 }
 
 void CPreviewWnd::Draw() const {
-    const PreviewViewState& s = m_viewState;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_LIGHT0);
     glEnable(GL_LIGHT1);
     glPushMatrix();
     glMatrixMode(GL_MODELVIEW);
-    glTranslated(s.horizontalPan * s.scale * kPanStep, s.verticalPan * s.scale * -kPanStep, 0);
-    glRotated(s.rotationX, 1, 0, 0);
-    glRotated(s.rotationY, 0, 1, 0);
-    glRotated(s.rotationZ, 0, 0, 1);
-    glScaled(s.scale, s.scale, s.scale);
+    glMultMatrixf(ModelMatrix().constData());
     glCallList(m_axesList);
     DrawPaths();
     glPopMatrix();
+}
+
+QMatrix4x4 CPreviewWnd::ModelMatrix() const {
+    const PreviewViewState& s = m_viewState;
+    QMatrix4x4 m;
+    m.translate(float(s.horizontalPan * s.scale * kPanStep),
+                float(s.verticalPan * s.scale * -kPanStep), 0);
+    m.rotate(float(s.rotationX), 1, 0, 0);
+    m.rotate(float(s.rotationY), 0, 1, 0);
+    m.rotate(float(s.rotationZ), 0, 0, 1);
+    m.scale(float(s.scale));
+    return m;
 }
 
 void CPreviewWnd::DrawPaths() const {
@@ -445,14 +452,7 @@ QPointF CPreviewWnd::PixelOf(const jobs::PathPoint& point) const {
     view.lookAt(QVector3D(p.eye[0], p.eye[1], p.eye[2]),
                 QVector3D(p.centre[0], p.centre[1], p.centre[2]),
                 QVector3D(p.up[0], p.up[1], p.up[2]));
-    const PreviewViewState& s = m_viewState;
-    view.translate(float(s.horizontalPan * s.scale * kPanStep),
-                   float(s.verticalPan * s.scale * -kPanStep), 0);
-    view.rotate(float(s.rotationX), 1, 0, 0);
-    view.rotate(float(s.rotationY), 0, 1, 0);
-    view.rotate(float(s.rotationZ), 0, 0, 1);
-    view.scale(float(s.scale));
-    const QVector3D ndc = view.map(QVector3D(point.x, point.y, point.z));
+    const QVector3D ndc = (view * ModelMatrix()).map(QVector3D(point.x, point.y, point.z));
     return {(ndc.x() + 1) / 2 * width(), (1 - ndc.y()) / 2 * height()};
 }
 

@@ -13,6 +13,7 @@
 // holding a GL widget could not be drawn there; where the context lacks the
 // fixed-function pipeline the panel shows plain white. No GL call of ours is
 // made without a current, valid context.
+#include <QMatrix4x4>
 #include <QOpenGLWidget>
 #include <QPointF>
 #include <QSize>
@@ -136,6 +137,8 @@ private:
     void BuildAxesList();
     void Draw() const;
     void DrawPaths() const;
+    // The model's placement under the view state: what Draw applies, and PixelOf.
+    QMatrix4x4 ModelMatrix() const;
     void ReleaseGl();
     void StayOutOf(QWidget* owner);
 

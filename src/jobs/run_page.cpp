@@ -66,13 +66,16 @@ std::string ChooseWithDialog(QWidget* parent) {
 }
 
 QString CommandsTip(const std::string& path, const CToolpathLibrary& toolpaths) {
-    const auto commands = RunList::CountCommands(path);
+    // A toolpath read has counted the file's commands already: no second pass
+    // over a large file on this thread.
+    const bool reading = toolpaths.IsReading(path);
+    const auto toolpath = reading ? nullptr : toolpaths.Find(path);
+    const auto commands =
+        toolpath ? std::optional(toolpath->CommandCount()) : RunList::CountCommands(path);
     if (!commands) return QObject::tr("This file cannot be read: 0 commands.");
     if (*commands == 0)
         return QObject::tr("This file holds no commands (no ';'): nothing is sent.");
-    if (toolpaths.IsReading(path))
-        return QObject::tr("%1 commands, reading the toolpath...").arg(*commands);
-    const auto toolpath = toolpaths.Find(path);
+    if (reading) return QObject::tr("%1 commands, reading the toolpath...").arg(*commands);
     if (!toolpath) return QObject::tr("%1 commands").arg(*commands);
     return QObject::tr("%1 commands, about %2 min.")
         .arg(*commands)

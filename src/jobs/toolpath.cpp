@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "jobs/rml_reader.h"
@@ -132,11 +133,7 @@ public:
         if (semicolon) ++m_path.m_commands;
     }
 
-    void Finish() {
-        m_path.m_blocks.shrink_to_fit();
-        m_path.m_low = m_low;
-        m_path.m_high = m_high;
-    }
+    void Finish() { m_path.m_blocks.shrink_to_fit(); }
 
 private:
     struct Counts {
@@ -274,10 +271,12 @@ private:
         m_tool = to;
         const PathPoint end{float(to.x * kMmPerCount), float(to.y * kMmPerCount),
                             float(to.z * kMmPerCount), float(to.a * kMmPerCount)};
-        m_low = {std::min(m_low.x, end.x), std::min(m_low.y, end.y), std::min(m_low.z, end.z),
-                 std::min(m_low.a, end.a)};
-        m_high = {std::max(m_high.x, end.x), std::max(m_high.y, end.y), std::max(m_high.z, end.z),
-                  std::max(m_high.a, end.a)};
+        PathPoint& low = p.m_low;
+        PathPoint& high = p.m_high;
+        low = {std::min(low.x, end.x), std::min(low.y, end.y), std::min(low.z, end.z),
+               std::min(low.a, end.a)};
+        high = {std::max(high.x, end.x), std::max(high.y, end.y), std::max(high.z, end.z),
+                std::max(high.a, end.a)};
     }
 
     // The move as the path keeps it: in whole counts, against the move before.
@@ -325,7 +324,6 @@ private:
     std::optional<Command> m_command;
     std::array<double, 4> m_group{};
     std::size_t m_filled = 0, m_parameters = 0;
-    PathPoint m_low, m_high;
 };
 
 Toolpath::Cursor Toolpath::Seek(std::size_t move) const {
@@ -402,14 +400,27 @@ double Toolpath::SecondsLeft(std::uint32_t commandsDone) const {
     return std::max(0.0, m_seconds - SecondsDone(MovesDone(commandsDone), commandsDone));
 }
 
-Toolpath ToolpathOf(std::string_view text, const MachineLimits& limits) {
-    Toolpath path;
-    ToolpathBuilder builder(path, limits);
+namespace {
+
+// Builds the path of what `feed` hands the reader; nothing when `feed` says no.
+std::optional<Toolpath> Build(const MachineLimits& limits,
+                              const std::function<bool(RmlReader&)>& feed) {
+    Toolpath toolpath;
+    ToolpathBuilder builder(toolpath, limits);
     RmlReader reader(builder);
-    reader.Feed(text.data(), text.size());
+    if (!feed(reader)) return std::nullopt;
     reader.Finish();
     builder.Finish();
-    return path;
+    return toolpath;
+}
+
+}  // namespace
+
+Toolpath ToolpathOf(std::string_view text, const MachineLimits& limits) {
+    return *Build(limits, [&](RmlReader& reader) {
+        reader.Feed(text.data(), text.size());
+        return true;
+    });
 }
 
 std::optional<Toolpath> ReadToolpath(const std::string& path, const MachineLimits& limits,
@@ -417,18 +428,14 @@ std::optional<Toolpath> ReadToolpath(const std::string& path, const MachineLimit
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          &std::fclose);
     if (!file) return std::nullopt;
-    Toolpath toolpath;
-    ToolpathBuilder builder(toolpath, limits);
-    RmlReader reader(builder);
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
-    while (const std::size_t got = std::fread(buffer.get(), 1, kReadSize, file.get())) {
-        if (cancel && cancel->load(std::memory_order_relaxed)) return std::nullopt;
-        reader.Feed(buffer.get(), got);
-    }
-    if (std::ferror(file.get())) return std::nullopt;
-    reader.Finish();
-    builder.Finish();
-    return toolpath;
+    return Build(limits, [&](RmlReader& reader) {
+        const auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
+        while (const std::size_t got = std::fread(buffer.get(), 1, kReadSize, file.get())) {
+            if (cancel && cancel->load(std::memory_order_relaxed)) return false;
+            reader.Feed(buffer.get(), got);
+        }
+        return !std::ferror(file.get());
+    });
 }
 
 }  // namespace jobs

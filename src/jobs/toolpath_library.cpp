@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "ui/ui_thread.h"
+
 namespace {
 
 std::optional<std::pair<std::uintmax_t, std::int64_t>> Stamp(const std::string& path) {
@@ -106,7 +108,7 @@ void CToolpathLibrary::Work() {
         if (it == m_entries.end()) continue;  // left the run list meanwhile
         it->second = {stamp, std::move(toolpath), std::move(vertices), false};
         const QString path = QString::fromStdString(job.path);
-        QMetaObject::invokeMethod(
-            this, [this, path] { emit Read(path); }, Qt::QueuedConnection);
+        // Through the hand-off ThreadSanitizer is shown (Qt's own queue it cannot see).
+        ui::PostToUiThread([this, path] { emit Read(path); }, this);
     }
 }

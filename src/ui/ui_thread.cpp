@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QThread>
 #include <chrono>
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -25,14 +26,17 @@ public:
         : QEvent(Type()), m_work(std::move(work)), m_context(context), m_guarded(context) {}
     ~WorkEvent() override { Received(); }
 
+    // Qt's queue hands the event over under locks that ThreadSanitizer cannot
+    // see; this release and acquire show it the hand-off it already has. One
+    // count for all events, so the receiver can acquire before it looks at
+    // the event at all (its type first).
+    static void Publish() { g_handedOver.fetch_add(1, std::memory_order_release); }
+    static void Received() { (void)g_handedOver.load(std::memory_order_acquire); }
+
     static QEvent::Type Type() {
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
     }
-
-    // Qt's queue hands the event over under locks that ThreadSanitizer cannot
-    // see; this release and acquire show it the hand-off it already has.
-    void Publish() { m_published.store(true, std::memory_order_release); }
 
     void Run() {
         Received();
@@ -40,9 +44,7 @@ public:
     }
 
 private:
-    void Received() const { (void)m_published.load(std::memory_order_acquire); }
-
-    std::atomic<bool> m_published{false};
+    static inline std::atomic<std::uint64_t> g_handedOver{0};
     std::function<void()> m_work;
     QPointer<QObject> m_context;
     bool m_guarded;
@@ -51,6 +53,7 @@ private:
 class WorkReceiver : public QObject {
 public:
     bool event(QEvent* event) override {
+        WorkEvent::Received();
         if (event->type() != WorkEvent::Type()) return QObject::event(event);
         static_cast<WorkEvent*>(event)->Run();
         return true;
@@ -82,7 +85,7 @@ void PostToUiThread(std::function<void()> work, QObject* context) {
             g_receiver = nullptr;
         });
     }
-    event->Publish();
+    WorkEvent::Publish();
     QCoreApplication::postEvent(g_receiver, event.release());
 }
 
