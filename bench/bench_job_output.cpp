@@ -2,6 +2,7 @@
 //  - into the job channel of a simulated machine served by `tarnwick-sim serve`
 //    in its own process, as one run of the program sends it, then waited on
 //    until the machine has executed every command;
+//  - the same through a private CUPS scheduler and the machine's raw queue;
 //  - into a job channel that only reads and discards, the program side alone.
 // Reported per run: bytes per second of the stream (the job-output step, from
 // the first byte to the document's end), the streaming thread's CPU time per
@@ -35,6 +36,7 @@
 #include "job_text.h"
 #include "link/machine_port.h"
 #include "platform/program_folder.h"
+#include "private_spooler.h"
 #include "service/display.h"
 #include "service/job_output.h"
 #include "service/log_file.h"
@@ -164,10 +166,9 @@ private:
     pid_t m_pid = -1;
 };
 
-void BM_JobOutputToMachine(benchmark::State& state) {
-    const std::string speed = EnvOr("TARNWICK_SIM_SPEED", "1e7");
-    MachineProcess machine(speed);
-    Program program;
+// Runs the file into the machine until it has executed every command.
+void StreamIntoMachine(benchmark::State& state, const MachineProcess& machine, Program& program,
+                       const std::string& speed) {
     if (!program.port.OpenPort()) return state.SkipWithError("cannot open the machine");
     const std::uint32_t commands = program.state.runList.CommandCount();
     double cpu = 0, machineCpu = 0, endToEnd = 0;
@@ -196,7 +197,32 @@ void BM_JobOutputToMachine(benchmark::State& state) {
     state.counters["end_to_end_s"] = endToEnd / runs;
     state.SetLabel("machine speed x" + speed);
 }
+
+void BM_JobOutputToMachine(benchmark::State& state) {
+    const std::string speed = EnvOr("TARNWICK_SIM_SPEED", "1e7");
+    MachineProcess machine(speed);
+    Program program;
+    StreamIntoMachine(state, machine, program, speed);
+}
 BENCHMARK(BM_JobOutputToMachine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same through a CUPS scheduler of the benchmark's own and the machine's
+// raw queue to its job port: the stream ends when the spooler has the whole
+// document; the machine gets it from the spooler's backend.
+void BM_JobOutputThroughSpooler(benchmark::State& state) {
+    PrivateSpooler spooler;
+    if (!spooler.WhyNot().empty()) return state.SkipWithError(spooler.WhyNot().c_str());
+    const std::string speed = EnvOr("TARNWICK_SIM_SPEED", "1e7");
+    MachineProcess machine(speed);
+    if (PrivateSpooler::Run(TARNWICK_PROGRAM_DIR "/tarnwick-sim", {"queue", kModel, "add"}) != 0)
+        return state.SkipWithError("the machine's queue cannot be made");
+    Program program;
+    StreamIntoMachine(state, machine, program, speed);
+}
+BENCHMARK(BM_JobOutputThroughSpooler)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // A job channel that takes everything at once: what the program side alone can do.
 class DiscardingChannel {

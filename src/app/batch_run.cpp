@@ -7,7 +7,9 @@
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
 #include "jobs/run_page.h"
+#include "platform/print_queue.h"
 #include "service/fixtures.h"
+#include "service/job_output.h"
 #include "service/machine_status.h"
 #include "service/shared_state.h"
 #include "service/text_format.h"
@@ -69,11 +71,20 @@ void BatchRun::Poll() {
     if (!m_running) return;
     const bool idle = state.jobState.load() == kJobIdle && state.lastStatus.load() == kStatusIdle;
     m_idlePolls = idle ? m_idlePolls + 1 : 0;
-    if (m_idlePolls >= kIdlePollsToFinish) {
-        m_running = false;
-        PrintProgress();
-        Finish(m_outcome);
+    if (m_idlePolls < kIdlePollsToFinish) return;
+    // A print spooler may still hold the last file, about to send it.
+    if (state.filesNotSent.load() == 0 &&
+        platform::PrintQueue::HoldsDocuments(m_window.Port().PortName())) {
+        m_idlePolls = 0;
+        return;
     }
+    m_running = false;
+    PrintProgress();
+    if (state.filesNotSent.load() > 0 && m_outcome == BatchOutcome::Finished) {
+        std::fprintf(m_out, "%s\n", JobOutput::kNotSentText);
+        m_outcome = BatchOutcome::NotSent;
+    }
+    Finish(m_outcome);
 }
 
 void BatchRun::PrintProgress() {

@@ -25,6 +25,7 @@ enum class BatchOutcome : int {
     Refused = 2,      // a file could not be added, or Run did not start
     MachineLost = 3,  // the machine stopped answering
     Stopped = 4,      // the operator pressed Stop
+    NotSent = 5,      // the machine's print queue did not take a file
 };
 
 class BatchRun : public QObject {

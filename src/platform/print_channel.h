@@ -29,6 +29,15 @@ public:
 // there is none, or no spooler answers.
 std::unique_ptr<PrintChannel> OpenSpoolerQueue(const std::string& machineName);
 
+// Whether the spooler still holds a document of this user for the machine's
+// queue (waiting, or going to the machine).
+bool SpoolerHoldsDocuments(const std::string& machineName);
+
+// Cancels every document of this user that the spooler holds for the
+// machine's queue and waits (a few seconds at most) until it has ended them.
+// True when one of them was going to the machine.
+bool CancelSpooledDocuments(const std::string& machineName);
+
 // The simulated machine's job channel at `socketPath` (a Unix socket).
 std::unique_ptr<PrintChannel> OpenMachineChannel(const std::string& socketPath);
 

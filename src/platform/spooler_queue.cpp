@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "platform/print_channel.h"
 
@@ -11,11 +13,16 @@ namespace platform {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr const char* kJobTitle = "conprn";
 // Nothing waits for ever on a spooler that stops answering.
 constexpr int kConnectMs = 3000;
-constexpr double kWaitSlice = 0.1;  // seconds; the abandon check is asked this often
+constexpr double kWaitSlice = 0.1;  // seconds; the give-up check is asked this often
 constexpr std::chrono::seconds kNoProgressLimit{30};
+// A question to the spooler (its queues, its jobs, a cancel) gets this long.
+constexpr std::chrono::seconds kAnswerLimit{5};
+constexpr std::chrono::milliseconds kCancelPoll{20};
 
 struct HttpClose {
     void operator()(http_t* http) const { httpClose(http); }
@@ -27,86 +34,159 @@ Http Connect() {
                              kConnectMs, nullptr));
 }
 
-std::optional<std::string> FindDestination(http_t* http, const std::string& machine) {
+// A connection for a few questions, given up on as a whole past its deadline.
+struct Session {
+    Session() : deadline(Clock::now() + kAnswerLimit), http(Connect()) {
+        if (http) httpSetTimeout(http.get(), kWaitSlice, &Session::KeepWaiting, this);
+    }
+    static int KeepWaiting(http_t*, void* self) {
+        return Clock::now() < static_cast<Session*>(self)->deadline;
+    }
+    Clock::time_point deadline;
+    Http http;
+};
+
+struct Destination {
+    std::string name;
+    bool takesJobs = true;  // neither stopped (cupsdisable) nor rejecting (cupsreject)
+};
+
+std::optional<Destination> FindDestination(http_t* http, const std::string& machine) {
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(http, &dests);
     std::string underscored = machine;
     std::replace(underscored.begin(), underscored.end(), ' ', '_');
-    std::optional<std::string> byInfo, byName;
+    const cups_dest_t *byInfo = nullptr, *byName = nullptr;
     for (int i = 0; i < count; ++i) {
         const char* info = cupsGetOption("printer-info", dests[i].num_options, dests[i].options);
-        if (info && machine == info && !byInfo) byInfo = dests[i].name;
-        if (underscored == dests[i].name) byName = dests[i].name;
+        if (info && machine == info && !byInfo) byInfo = &dests[i];
+        if (underscored == dests[i].name) byName = &dests[i];
+    }
+    std::optional<Destination> found;
+    if (const cups_dest_t* dest = byInfo ? byInfo : byName) {
+        const auto option = [dest](const char* name) {
+            const char* value = cupsGetOption(name, dest->num_options, dest->options);
+            return std::string(value ? value : "");
+        };
+        found = Destination{dest->name, option("printer-state") != "5" &&
+                                            option("printer-is-accepting-jobs") != "false"};
     }
     cupsFreeDests(count, dests);
-    return byInfo ? byInfo : byName;
+    return found;
+}
+
+// This user's documents that the spooler holds for `destination`, not yet
+// done; `feeding` tells whether one is going to the machine right now.
+std::vector<int> HeldJobs(http_t* http, const std::string& destination, bool* feeding) {
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(http, &jobs, destination.c_str(), 1, CUPS_WHICHJOBS_ACTIVE);
+    std::vector<int> held;
+    for (int i = 0; i < count; ++i) {
+        if (std::string(jobs[i].title ? jobs[i].title : "") != kJobTitle) continue;
+        held.push_back(jobs[i].id);
+        if (feeding && jobs[i].state == IPP_JSTATE_PROCESSING) *feeding = true;
+    }
+    cupsFreeJobs(count, jobs);
+    return held;
 }
 
 class SpoolerQueue : public PrintChannel {
 public:
-    explicit SpoolerQueue(std::string destination) : m_destination(std::move(destination)) {}
+    explicit SpoolerQueue(Destination destination) : m_destination(std::move(destination)) {}
     ~SpoolerQueue() override {
         if (m_job != 0) Finish(false);
     }
 
     bool Start() override {
-        m_http = Connect();
-        if (!m_http) return false;
-        httpSetTimeout(m_http.get(), kWaitSlice, &SpoolerQueue::KeepWaiting, this);
-        m_job = cupsCreateJob(m_http.get(), m_destination.c_str(), kJobTitle, 0, nullptr);
-        if (m_job == 0) return false;
-        return cupsStartDocument(m_http.get(), m_destination.c_str(), m_job, kJobTitle,
-                                 CUPS_FORMAT_RAW, 1) == HTTP_STATUS_CONTINUE;
+        // A stopped queue would take the job and hold it: the run would go on
+        // as if the machine had it.
+        return m_destination.takesJobs;
     }
 
     bool Send(const char* bytes, std::size_t length,
               const std::function<bool()>& abandon) override {
-        if (!m_http) return false;
         m_abandon = &abandon;
-        m_progress = std::chrono::steady_clock::now();
-        const bool sent = cupsWriteRequestData(m_http.get(), bytes, length) == HTTP_STATUS_CONTINUE;
+        m_progress = Clock::now();
+        // The job begins with its first bytes: the spooler refuses an empty one.
+        const bool sent = (m_job != 0 || CreateJob()) &&
+                          cupsWriteRequestData(m_http.get(), bytes, length) == HTTP_STATUS_CONTINUE;
         m_abandon = nullptr;
         return sent;
     }
 
     bool Finish(bool completed) override {
+        if (m_job == 0) return completed;  // nothing was written: nothing to send
         bool done = false;
-        m_progress = std::chrono::steady_clock::now();
-        if (m_http && m_job != 0 && completed)
-            done = cupsFinishDocument(m_http.get(), m_destination.c_str()) == IPP_STATUS_OK;
+        m_progress = Clock::now();
+        if (m_http && completed) done = cupsFinishDocument(m_http.get(), Name()) == IPP_STATUS_OK;
         m_http.reset();
         // A document given up must not go on to the machine from the spool.
-        if (!done && m_job != 0) {
-            if (Http http = Connect()) cupsCancelJob2(http.get(), m_destination.c_str(), m_job, 0);
+        if (!done) {
+            Session session;
+            if (session.http) cupsCancelJob2(session.http.get(), Name(), m_job, 0);
         }
         m_job = 0;
         return done;
     }
 
 private:
+    const char* Name() const { return m_destination.name.c_str(); }
+
+    bool CreateJob() {
+        m_http = Connect();
+        if (!m_http) return false;
+        httpSetTimeout(m_http.get(), kWaitSlice, &SpoolerQueue::KeepWaiting, this);
+        m_job = cupsCreateJob(m_http.get(), Name(), kJobTitle, 0, nullptr);
+        return m_job != 0 && cupsStartDocument(m_http.get(), Name(), m_job, kJobTitle,
+                                               CUPS_FORMAT_RAW, 1) == HTTP_STATUS_CONTINUE;
+    }
+
     // Asked while a write or an answer is awaited: 1 to wait on, 0 to give up.
     static int KeepWaiting(http_t*, void* self) {
         const auto* queue = static_cast<SpoolerQueue*>(self);
         if (queue->m_abandon && *queue->m_abandon) return (*queue->m_abandon)() ? 0 : 1;
-        return std::chrono::steady_clock::now() - queue->m_progress < kNoProgressLimit;
+        return Clock::now() - queue->m_progress < kNoProgressLimit;
     }
 
-    std::string m_destination;
+    Destination m_destination;
     Http m_http;
     int m_job = 0;
     const std::function<bool()>* m_abandon = nullptr;
-    std::chrono::steady_clock::time_point m_progress = std::chrono::steady_clock::now();
+    Clock::time_point m_progress = Clock::now();
 };
 
 }  // namespace
 
 std::unique_ptr<PrintChannel> OpenSpoolerQueue(const std::string& machineName) {
     if (machineName.empty()) return nullptr;
-    const Http http = Connect();
-    if (!http) return nullptr;
-    const auto destination = FindDestination(http.get(), machineName);
+    const Session session;
+    if (!session.http) return nullptr;
+    auto destination = FindDestination(session.http.get(), machineName);
     if (!destination) return nullptr;
-    return std::make_unique<SpoolerQueue>(*destination);
+    return std::make_unique<SpoolerQueue>(std::move(*destination));
+}
+
+bool SpoolerHoldsDocuments(const std::string& machineName) {
+    const Session session;
+    if (!session.http) return false;
+    const auto destination = FindDestination(session.http.get(), machineName);
+    return destination && !HeldJobs(session.http.get(), destination->name, nullptr).empty();
+}
+
+bool CancelSpooledDocuments(const std::string& machineName) {
+    const Session session;
+    if (!session.http) return false;
+    const auto destination = FindDestination(session.http.get(), machineName);
+    if (!destination) return false;
+    http_t* http = session.http.get();
+    bool feeding = false;
+    const std::vector<int> held = HeldJobs(http, destination->name, &feeding);
+    for (const int job : held) cupsCancelJob2(http, destination->name.c_str(), job, 0);
+    // Until the spooler has ended them, its backend may still be writing.
+    while (!held.empty() && Clock::now() < session.deadline &&
+           !HeldJobs(http, destination->name, nullptr).empty())
+        std::this_thread::sleep_for(kCancelPoll);
+    return feeding;
 }
 
 }  // namespace platform

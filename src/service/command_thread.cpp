@@ -318,6 +318,9 @@ void CCommandThread::RunStopCycle(int status) {
     // Cleared before the pulses: a Stop pressed while they go out is served again.
     m_context.state.stopRequested.store(false, std::memory_order_release);
     m_motion.Run(kStopCycle, status);
+    // Files already handed to the print spooler would otherwise go on to the
+    // machine after the pulses; what it was writing meanwhile is cleared too.
+    if (m_jobOutput.CancelSpooled()) m_motion.Run(kStopCycle, status);
     m_servingStop = false;
 }
 

@@ -7,6 +7,8 @@
 #include "config/configuration.h"
 #include "link/machine_port.h"
 #include "platform/print_queue.h"
+#include "service/control_ids.h"
+#include "service/display.h"
 #include "service/fixtures.h"
 #include "service/log_file.h"
 #include "service/shared_state.h"
@@ -38,6 +40,7 @@ bool JobOutput::Cancelled() const {
 
 void JobOutput::StreamCurrentFile() {
     bool finished = true;
+    bool delivered = true;
     // A queue that cannot be opened skips the file: closed and counted as done.
     if (auto queue = platform::PrintQueue::Open(m_context.port.PortName())) {
         // A machine whose memory is full holds a write up for as long as it
@@ -48,10 +51,24 @@ void JobOutput::StreamCurrentFile() {
         m_context.log.Write("Starting File Output\n");
         finished = Stream(*queue);
         queue->EndPage();
-        queue->EndDocument();
+        delivered = queue->EndDocument();
     }
     m_context.state.runList.CloseJobFile();
-    if (finished) NextFile();
+    if (!finished) return;
+    if (!delivered) {
+        // The queue refused the document or lost part of it: the later files
+        // of the run are not cut without it.
+        m_context.log.Write("File Output Failed\n");
+        m_context.display.SetText(Window::Main, IDC_STATUS, kNotSentText);
+        m_context.state.filesNotSent.fetch_add(1, std::memory_order_acq_rel);
+        LeaveRunning(kJobIdle);
+        return;
+    }
+    NextFile();
+}
+
+bool JobOutput::CancelSpooled() {
+    return platform::PrintQueue::CancelHeldDocuments(m_context.port.PortName());
 }
 
 bool JobOutput::Stream(platform::PrintQueue& queue) {

@@ -21,9 +21,14 @@ public:
     // The job-output step of one iteration, with this iteration's cycle code.
     void Service(int cycleCode);
 
+    // After a Stop: cancels what the print spooler still holds for the
+    // machine; true when it was feeding the machine (its pulses are due again).
+    bool CancelSpooled();
+
     static constexpr const char* kDocumentName = "conprn";
     static constexpr const char* kDataType = "RAW";
     static constexpr int kCancelSpeed = 2000;
+    static constexpr const char* kNotSentText = "The machine's print queue did not take the job";
 
 private:
     void StreamCurrentFile();

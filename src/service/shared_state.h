@@ -108,6 +108,8 @@ public:
     std::atomic<std::time_t> jobStartTime{0};
     std::atomic<double> elapsedSeconds{0.0};
     std::atomic<bool> closingAcknowledged{false};
+    // Documents the machine's print queue refused or lost part of (each ends its run).
+    std::atomic<int> filesNotSent{0};
 
     // Operator settings of the main window and the pages.
     std::atomic<std::uint16_t> spindleOverride{100};

@@ -39,8 +39,9 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
 }  // namespace
 
 PrivateSpooler::PrivateSpooler() {
-    if (::access(kCupsd, X_OK) != 0) {
-        m_whyNot = "no CUPS scheduler here (Debian package cups)";
+    // The scheduler, and the backend that sends a queue's jobs to a network port.
+    if (::access(kCupsd, X_OK) != 0 || ::access("/usr/lib/cups/backend/socket", F_OK) != 0) {
+        m_whyNot = "no CUPS scheduler with its socket backend here (Debian package cups)";
         return;
     }
     char pattern[] = "/tmp/tcups-XXXXXX";  // short: a socket path has a length limit
@@ -96,6 +97,13 @@ PrivateSpooler::PrivateSpooler() {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     m_whyNot = "the private CUPS scheduler did not start (see " + f + "/log/error_log)";
+}
+
+void PrivateSpooler::Kill() {
+    if (m_cupsd <= 0) return;
+    ::kill(m_cupsd, SIGKILL);
+    ::waitpid(m_cupsd, nullptr, 0);
+    m_cupsd = -1;
 }
 
 PrivateSpooler::~PrivateSpooler() {

@@ -13,6 +13,10 @@ public:
     ~PrivateSpooler();
     // Empty when it runs; else why it does not (no cupsd here, it would not start).
     const std::string& WhyNot() const { return m_whyNot; }
+    // Where it keeps its spool, configuration and logs.
+    const std::string& Folder() const { return m_folder; }
+    // Kills the scheduler at once, as a crash would.
+    void Kill();
     // Runs a program with CUPS_SERVER set; its exit code, -1 when it could not run.
     static int Run(const std::string& program, const std::vector<std::string>& arguments);
 
