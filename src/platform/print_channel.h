@@ -15,7 +15,8 @@ public:
     // Begins one document; false when it is refused.
     virtual bool Start() = 0;
     // Hands the bytes on, waiting for a busy machine for as long as `abandon`
-    // says no (without one: until nothing moves for 30 s). False on failure.
+    // says no (without one: until nothing moves for 30 s); a spooler that
+    // takes nothing for 15 s is given up on. False on failure.
     virtual bool Send(const char* bytes, std::size_t length,
                       const std::function<bool()>& abandon) = 0;
     // Ends the document: true when all of it was taken. `completed` false:

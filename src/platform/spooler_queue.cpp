@@ -19,7 +19,7 @@ constexpr const char* kJobTitle = "conprn";
 // Nothing waits for ever on a spooler that stops answering.
 constexpr int kConnectMs = 3000;
 constexpr double kWaitSlice = 0.1;  // seconds; the give-up check is asked this often
-constexpr std::chrono::seconds kNoProgressLimit{30};
+constexpr std::chrono::seconds kNoProgressLimit{15};
 // A question to the spooler (its queues, its jobs, a cancel) gets this long.
 constexpr std::chrono::seconds kAnswerLimit{5};
 constexpr std::chrono::milliseconds kCancelPoll{20};
@@ -142,9 +142,12 @@ private:
     }
 
     // Asked while a write or an answer is awaited: 1 to wait on, 0 to give up.
+    // The spooler takes data as fast as it writes its spool: unlike a machine
+    // with a full memory it never holds a write up for long, so one that does
+    // is given up on even while the job is still wanted.
     static int KeepWaiting(http_t*, void* self) {
         const auto* queue = static_cast<SpoolerQueue*>(self);
-        if (queue->m_abandon && *queue->m_abandon) return (*queue->m_abandon)() ? 0 : 1;
+        if (queue->m_abandon && *queue->m_abandon && (*queue->m_abandon)()) return 0;
         return Clock::now() - queue->m_progress < kNoProgressLimit;
     }
 

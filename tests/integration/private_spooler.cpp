@@ -106,8 +106,13 @@ void PrivateSpooler::Kill() {
     m_cupsd = -1;
 }
 
+void PrivateSpooler::Pause(bool paused) {
+    if (m_cupsd > 0) ::kill(m_cupsd, paused ? SIGSTOP : SIGCONT);
+}
+
 PrivateSpooler::~PrivateSpooler() {
     if (m_cupsd > 0) {
+        ::kill(m_cupsd, SIGCONT);
         ::kill(m_cupsd, SIGTERM);
         ::waitpid(m_cupsd, nullptr, 0);
     }

@@ -17,6 +17,8 @@ public:
     const std::string& Folder() const { return m_folder; }
     // Kills the scheduler at once, as a crash would.
     void Kill();
+    // Stops the scheduler where it is (it answers nothing), or lets it go on.
+    void Pause(bool paused);
     // Runs a program with CUPS_SERVER set; its exit code, -1 when it could not run.
     static int Run(const std::string& program, const std::vector<std::string>& arguments);
 
