@@ -49,6 +49,8 @@ void JobOutput::StreamCurrentFile() {
         queue->StartDocument(kDocumentName, kDataType);
         queue->StartPage();
         m_context.log.Write("Starting File Output\n");
+        if (m_showingNotSent) m_context.display.SetText(Window::Main, IDC_STATUS, "");
+        m_showingNotSent = false;
         finished = Stream(*queue);
         queue->EndPage();
         delivered = queue->EndDocument();
@@ -60,6 +62,7 @@ void JobOutput::StreamCurrentFile() {
         // of the run are not cut without it.
         m_context.log.Write("File Output Failed\n");
         m_context.display.SetText(Window::Main, IDC_STATUS, kNotSentText);
+        m_showingNotSent = true;
         m_context.state.filesNotSent.fetch_add(1, std::memory_order_acq_rel);
         LeaveRunning(kJobIdle);
         return;

@@ -43,4 +43,5 @@ private:
 
     ServiceContext& m_context;
     const std::atomic<bool>& m_stop;
+    bool m_showingNotSent = false;  // the status line says so until the next document
 };

@@ -210,6 +210,11 @@ TEST_F(SpoolerTest, AQueueThatTakesNoJobsEndsTheRunAsNotSent) {
         ASSERT_EQ(PrivateSpooler::Run("cupsenable", {"Roland_MDX-40"}), 0);
         ASSERT_EQ(PrivateSpooler::Run("cupsaccept", {"Roland_MDX-40"}), 0);
     }
+    // The queue taking jobs again, the same run goes through; the message goes.
+    ASSERT_TRUE(RequestRun(state, config));
+    const std::uint32_t commands = state.runList.CommandCount();
+    ASSERT_TRUE(WaitFor([&] { return CommandsDone() == commands && RunEnded(); }));
+    EXPECT_EQ(display.Text(Window::Main, IDC_STATUS), "");
 }
 
 // A large document, and its first bytes in the scheduler's spool: a request's
