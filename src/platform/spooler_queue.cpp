@@ -39,6 +39,8 @@ struct Session {
     Session() : deadline(Clock::now() + kAnswerLimit), http(Connect()) {
         if (http) httpSetTimeout(http.get(), kWaitSlice, &Session::KeepWaiting, this);
     }
+    Session(const Session&) = delete;  // the connection's callback holds its address
+    Session& operator=(const Session&) = delete;
     static int KeepWaiting(http_t*, void* self) {
         return Clock::now() < static_cast<Session*>(self)->deadline;
     }
