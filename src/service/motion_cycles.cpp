@@ -41,7 +41,10 @@ bool MotionCycles::Run(int code, int status) {
     };
     for (const Cycle& cycle : kCycles) {
         if (cycle.code != code) continue;
-        if (!cycle.gated || status == kStatusIdle) (this->*cycle.run)();
+        if (!cycle.gated || status == kStatusIdle) {
+            BeginCycleStep(m_context.state);
+            (this->*cycle.run)();
+        }
         return true;
     }
     return false;

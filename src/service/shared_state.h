@@ -142,11 +142,19 @@ public:
     // Starts a cycle: the step first, then the code, so the thread never sees
     // the new code with a stale step.
     void SetCycle(int code, int step) {
+        cycleRequests.fetch_add(1, std::memory_order_acq_rel);
         cycleStep.store(step, std::memory_order_relaxed);
         cycleCode.store(code, std::memory_order_release);
     }
     // Sets the code alone (requests that leave the step as it is).
-    void SetCycleCode(int code) { cycleCode.store(code, std::memory_order_release); }
+    void SetCycleCode(int code) {
+        cycleRequests.fetch_add(1, std::memory_order_acq_rel);
+        cycleCode.store(code, std::memory_order_release);
+    }
+    // Counted before each request's code is stored: the thread tells from it
+    // whether a request came while a cycle's step ran (see cycle_step.h).
+    std::atomic<std::uint32_t> cycleRequests{0};
+    std::uint32_t cycleRequestsSeen = 0;  // the command thread's own
     void EndCycle() { cycleCode.store(kNoCycle, std::memory_order_release); }
     // A Stop not yet served by the thread.
     bool StopRequested() const {

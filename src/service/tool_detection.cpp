@@ -46,6 +46,8 @@ constexpr Step kDetectionSteps[] = {
 
 bool ToolDetection::Run(int code, int status) {
     const bool idle = status == kStatusIdle;
+    if (idle && (code == kToolDetectionCycle || code == kDetectionCycle))
+        BeginCycleStep(m_context.state);
     switch (code) {
         case kToolDetectionCycle:
             if (idle)

@@ -172,6 +172,22 @@ TEST_F(MotionCycleTest, SpindleOverrideAndStopFrames) {
     EXPECT_EQ(state.cycleCode.load(), kNoCycle);
 }
 
+// The slider moved on (or a second Set pressed) while the cycle sent the
+// value before: the later request runs too, it is not wiped by the cycle's end.
+TEST_F(MotionCycleTest, ARequestForTheRunningCycleIsNotLostWhenItEnds) {
+    RequestOverride(state, Override::Spindle, 110);
+    onSleep = [this] {
+        if (state.spindleOverride.load() == 110 && !FramesWithOpcode(0x28).empty())
+            RequestOverride(state, Override::Spindle, 120);
+    };
+    Iterate(2);
+    const auto sent = FramesWithOpcode(0x28);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0][4], 110);
+    EXPECT_EQ(sent[1][4], 120);
+    EXPECT_EQ(state.cycleCode.load(), kNoCycle);
+}
+
 TEST_F(MotionCycleTest, AuxLocationKeepsExactlyWhatItWrote) {
     SetPosition({12345, -678, 0, 0});
     Driver().outcomes[0x17] = {true, false};  // the loop's own read works, the cycle's fails

@@ -27,7 +27,10 @@ ServiceTest::ServiceTest() {
     std::string model;
     config->LoadSettings(port, model);  // no file yet: every value at its default
     thread = std::make_unique<CCommandThread>(
-        ServiceContext{port, *config, state, display, log, [this](int ms) { sleptMs += ms; }});
+        ServiceContext{port, *config, state, display, log, [this](int ms) {
+            sleptMs += ms;
+            if (onSleep) onSleep();
+        }});
     ClearFrames();
 }
 

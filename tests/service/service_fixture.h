@@ -4,6 +4,7 @@
 // at a time.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,4 +45,5 @@ protected:
     LogFile log;
     std::unique_ptr<CCommandThread> thread;
     int sleptMs = 0;
+    std::function<void()> onSleep;  // called at each of the thread's pauses
 };
