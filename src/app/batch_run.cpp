@@ -7,7 +7,7 @@
 #include "config/configuration.h"
 #include "jobs/page_tab_ctrl.h"
 #include "jobs/run_page.h"
-#include "platform/print_queue.h"
+#include "platform/print_channel.h"
 #include "service/fixtures.h"
 #include "service/job_output.h"
 #include "service/machine_status.h"
@@ -71,17 +71,20 @@ void BatchRun::Poll() {
     if (!m_running) return;
     const bool idle = state.jobState.load() == kJobIdle && state.lastStatus.load() == kStatusIdle;
     m_idlePolls = idle ? m_idlePolls + 1 : 0;
+    if (!idle) m_heldMs = 0;
     if (m_idlePolls < kIdlePollsToFinish) return;
-    // A print spooler may still hold the last file, about to send it.
-    if (state.filesNotSent.load() == 0 &&
-        platform::PrintQueue::HoldsDocuments(m_window.Port().PortName())) {
+    const bool notSent = state.filesNotSent.load() > 0;
+    // A print spooler may still hold the last file, about to send it; one that
+    // holds it for a minute while the machine stands idle is not passing it on.
+    if (!notSent && platform::SpoolerHoldsDocuments(m_window.Port().PortName())) {
+        m_heldMs += kIdlePollsToFinish * kPollMs;
         m_idlePolls = 0;
-        return;
+        if (m_heldMs < kSpoolerPatienceMs) return;
     }
     m_running = false;
     PrintProgress();
-    if (state.filesNotSent.load() > 0 && m_outcome == BatchOutcome::Finished) {
-        std::fprintf(m_out, "%s\n", JobOutput::kNotSentText);
+    if (m_outcome == BatchOutcome::Finished && (notSent || m_heldMs >= kSpoolerPatienceMs)) {
+        std::fprintf(m_out, "%s\n", notSent ? JobOutput::kNotSentText : kStillSpooledText);
         m_outcome = BatchOutcome::NotSent;
     }
     Finish(m_outcome);
@@ -96,13 +99,12 @@ void BatchRun::PrintProgress() {
                    : std::string("-");
     const std::uint32_t total = runList.CommandCount();
     const double percent = total > 0 ? 100.0 * state.commandsDone.load() / total : 0.0;
-    const MachinePosition p = state.lastPosition.Get();
-    const auto o = ShownOffsets(state, m_window.Config());
+    const auto p = ShownPosition(state.lastPosition.Get(), state, m_window.Config());
     const auto left = m_window.Pages()->RunPage().MinutesLeftAfter(state.commandsDone.load());
     const std::string line = FormatText(
         "%s, %.1f%%, %.1f min., %s min. left, X %.2f Y %.2f Z %.2f A %.2f", file.c_str(), percent,
         state.elapsedSeconds.load() / 60.0, left ? FormatText("%.1f", *left).c_str() : "?",
-        p.x * 0.01 - o[0], p.y * 0.01 - o[1], p.z * 0.01 - o[2], p.a * 0.01 - o[3]);
+        p[0], p[1], p[2], p[3]);
     if (line == m_lastLine) return;
     m_lastLine = line;
     std::fprintf(m_out, "%s\n", line.c_str());

@@ -39,6 +39,10 @@ public:
     static constexpr int kProgressEveryMs = 1000;
     // How long closing waits for the spindle a job left on to stop.
     static constexpr int kClosingPolls = 300;
+    // How long the machine may stand idle while the print spooler holds the job.
+    static constexpr int kSpoolerPatienceMs = 60000;
+    static constexpr const char* kStillSpooledText =
+        "The machine's print queue still holds the job: it has not reached the machine";
     static constexpr const char* kSpindleLeftOnText =
         "The job left the spindle on: switching it off before closing";
 
@@ -59,6 +63,7 @@ private:
     bool m_closing = false;
     int m_closingPolls = 0;
     int m_idlePolls = 0;
+    int m_heldMs = 0;  // the machine idle while the spooler held the job
     int m_sinceProgressMs = 0;
     std::string m_lastLine;
 };

@@ -7,38 +7,16 @@
 
 namespace jobs {
 
+// clang-format off
 enum class Command : std::uint8_t {
     // one letter
-    D,
-    F,
-    H,
-    I,
-    M,
-    R,
-    V,
-    W,
-    Z,
-    At,
+    D, F, H, I, M, R, V, W, Z, At,
     // two letters
-    DF,
-    IN,
-    PA,
-    PD,
-    PR,
-    PU,
-    VS,
+    DF, IN, PA, PD, PR, PU, VS,
     // '!' and two letters
-    DW,
-    MC,
-    NR,
-    PZ,
-    RC,
-    VZ,
-    ZM,
-    ZO,
-    ZZ,
-    ZE,
+    DW, MC, NR, PZ, RC, VZ, ZM, ZO, ZZ, ZE,
 };
+// clang-format on
 
 class RmlListener {
 public:
@@ -58,16 +36,11 @@ public:
     void Finish();
 
 private:
+    // clang-format off
     enum class State : std::uint8_t {
-        Idle,
-        Letter,
-        Prefix,
-        PrefixLetter,
-        Parameters,
-        Number,
-        AfterNumber,
-        Discard
+        Idle, Letter, Prefix, PrefixLetter, Parameters, Number, AfterNumber, Discard
     };
+    // clang-format on
     // False when the byte must be looked at again in the new state.
     bool Step(std::uint8_t byte);
     bool StepIdle(std::uint8_t byte);

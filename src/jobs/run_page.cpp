@@ -187,15 +187,18 @@ void CRunPage::ShowPaths() {
     m_preview->SetPaths(std::move(paths));
 }
 
+std::uint32_t CRunPage::CommandsDone() const {
+    // Counted while the machine runs job data; else the whole run is ahead.
+    const SharedState& state = m_links.state;
+    return state.lastStatus.load() == kStatusJob ? state.commandsDone.load() : 0;
+}
+
 void CRunPage::FollowMachine() {
     const SharedState& state = m_links.state;
-    m_preview->SetCommandsDone(state.lastStatus.load() == kStatusJob ? state.commandsDone.load()
-                                                                     : 0);
+    m_preview->SetCommandsDone(CommandsDone());
     if (state.lastStatus.load() == 0) return;  // no word from the machine yet
-    const MachinePosition p = state.lastPosition.Get();
-    const auto o = ShownOffsets(state, m_links.config);
-    m_preview->SetTool(jobs::PathPoint{float(p.x * 0.01 - o[0]), float(p.y * 0.01 - o[1]),
-                                       float(p.z * 0.01 - o[2]), float(p.a * 0.01 - o[3])});
+    const auto p = ShownPosition(state.lastPosition.Get(), state, m_links.config);
+    m_preview->SetTool(jobs::PathPoint{float(p[0]), float(p[1]), float(p[2]), float(p[3])});
 }
 
 std::optional<double> CRunPage::MinutesLeftAfter(std::uint32_t commandsDone) const {
@@ -210,11 +213,7 @@ void CRunPage::ShowTimeLeft() {
     if (m_links.state.runList.Count() > 0) {
         if (m_toolpaths->IsReadingAny()) {
             text = tr("Time Left: reading...");
-        } else if (const auto minutes = MinutesLeftAfter(
-                       // Counted while the machine runs job data; else the whole run is ahead.
-                       m_links.state.lastStatus.load() == kStatusJob
-                           ? m_links.state.commandsDone.load()
-                           : 0)) {
+        } else if (const auto minutes = MinutesLeftAfter(CommandsDone())) {
             text = tr("Time Left: %1 min.").arg(int(std::ceil(*minutes - 1e-9)));
         }
     }

@@ -65,6 +65,7 @@ private:
     void ShowPaths();
     // The preview follows the machine: what it has done, where the tool is.
     void FollowMachine();
+    std::uint32_t CommandsDone() const;  // of this run, as far as the machine has got
     void OnOverrideReleased(int trackbarId, int labelId);
 
     RunPageLinks m_links;

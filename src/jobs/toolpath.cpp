@@ -20,7 +20,6 @@ constexpr double kMinSpeed = 0.1;       // mm/s
 constexpr double kMaxSpeed = 50;        // mm/s
 constexpr double kMaxDwellMs = 32767;
 constexpr double kCoordinateLimit = 1e9;  // counts
-constexpr double kMmPerCount = 0.01;
 constexpr std::size_t kReadSize = 1 << 20;
 
 double Coordinate(double counts) { return std::clamp(counts, -kCoordinateLimit, kCoordinateLimit); }

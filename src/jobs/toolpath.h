@@ -41,6 +41,8 @@ struct MachineLimits {
     PathPoint travelHigh{1e7, 1e7, 1e7, 0};
 };
 
+inline constexpr double kMmPerCount = 0.01;  // the machine's count
+
 class Toolpath {
 public:
     std::size_t MoveCount() const { return m_steps.size(); }
@@ -107,7 +109,10 @@ private:
         Counts3 at;
         std::uint32_t command;
         float a;
-        PathPoint Point() const { return {at.x * 0.01f, at.y * 0.01f, at.z * 0.01f, a}; }
+        PathPoint Point() const {
+            constexpr float mm = float(kMmPerCount);
+            return {at.x * mm, at.y * mm, at.z * mm, a};
+        }
     };
 
     Cursor Seek(std::size_t move) const;

@@ -31,12 +31,14 @@ public:
 std::unique_ptr<PrintChannel> OpenSpoolerQueue(const std::string& machineName);
 
 // Whether the spooler still holds a document of this user for the machine's
-// queue (waiting, or going to the machine).
+// queue (waiting, or going to the machine): a finished document may take a
+// moment to reach the machine.
 bool SpoolerHoldsDocuments(const std::string& machineName);
 
-// Cancels every document of this user that the spooler holds for the
-// machine's queue and waits (a few seconds at most) until it has ended them.
-// True when one of them was going to the machine.
+// After a Stop: cancels every document of this user that the spooler holds
+// for the machine's queue, so that it does not go on feeding the machine, and
+// waits (a few seconds at most) until it has ended them. True when one of them
+// was going to the machine (what it wrote meanwhile may need clearing).
 bool CancelSpooledDocuments(const std::string& machineName);
 
 // The simulated machine's job channel at `socketPath` (a Unix socket).

@@ -39,16 +39,6 @@ public:
     // is taken as gone.
     void SetAbandonCheck(std::function<bool()> abandon) { m_abandon = std::move(abandon); }
 
-    // Whether the spooler still holds a document for the machine: a finished
-    // document may take a moment to reach it.
-    static bool HoldsDocuments(const std::string& name) { return SpoolerHoldsDocuments(name); }
-    // After a Stop: the documents the spooler still holds for the machine are
-    // cancelled, so that it does not go on feeding the machine. True when one
-    // was going to the machine (what it wrote meanwhile may need clearing).
-    static bool CancelHeldDocuments(const std::string& name) {
-        return CancelSpooledDocuments(name);
-    }
-
     // The folder that holds the machines' channels.
     static std::string MachineFolder();
 

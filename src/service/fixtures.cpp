@@ -49,3 +49,10 @@ std::array<double, 4> ShownOffsets(const SharedState& state, const Configuration
     return {active.x.load(), active.y.load(), z != 0.0 ? z : config.ToolOffsetValue(),
             active.a.load()};
 }
+
+std::array<double, 4> ShownPosition(const MachinePosition& position, const SharedState& state,
+                                    const Configuration& config) {
+    const auto o = ShownOffsets(state, config);
+    return {position.x * 0.01 - o[0], position.y * 0.01 - o[1], position.z * 0.01 - o[2],
+            position.a * 0.01 - o[3]};
+}

@@ -31,3 +31,6 @@ bool ActivateMachineOrigin(SharedState& state, CMachinePort& port);
 // What positions are shown against, X, Y, Z in mm and A in degrees: the active
 // offsets, Z against the measured tool while no Z offset is active.
 std::array<double, 4> ShownOffsets(const SharedState& state, const Configuration& config);
+// A machine position as shown (job coordinates): X, Y, Z in mm, A in degrees.
+std::array<double, 4> ShownPosition(const MachinePosition& position, const SharedState& state,
+                                    const Configuration& config);

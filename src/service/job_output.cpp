@@ -71,7 +71,7 @@ void JobOutput::StreamCurrentFile() {
 }
 
 bool JobOutput::CancelSpooled() {
-    return platform::PrintQueue::CancelHeldDocuments(m_context.port.PortName());
+    return platform::CancelSpooledDocuments(m_context.port.PortName());
 }
 
 bool JobOutput::Stream(platform::PrintQueue& queue) {

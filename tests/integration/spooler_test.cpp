@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/print_queue.h"
+#include "platform/print_channel.h"
 #include "private_spooler.h"
 #include "running_machine.h"
 #include "service/control_ids.h"
@@ -118,7 +118,7 @@ protected:
     // thread asked first, and each test has a scheduler of its own.
     static bool SpoolerHoldsOurs() {
         return std::async(std::launch::async,
-                          [] { return platform::PrintQueue::HoldsDocuments(kModel); })
+                          [] { return platform::SpoolerHoldsDocuments(kModel); })
             .get();
     }
     // A queue that takes no jobs, or a scheduler that dies while it takes one:
