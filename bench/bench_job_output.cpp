@@ -33,10 +33,10 @@
 #include <thread>
 
 #include "config/configuration.h"
+#include "integration/private_spooler.h"
 #include "job_text.h"
 #include "link/machine_port.h"
 #include "platform/program_folder.h"
-#include "private_spooler.h"
 #include "service/display.h"
 #include "service/job_output.h"
 #include "service/log_file.h"
@@ -219,7 +219,7 @@ void BM_JobOutputThroughSpooler(benchmark::State& state) {
     if (!spooler.WhyNot().empty()) return state.SkipWithError(spooler.WhyNot().c_str());
     const std::string speed = EnvOr("TARNWICK_SIM_SPEED", "1e7");
     MachineProcess machine(speed);
-    if (PrivateSpooler::Run(TARNWICK_PROGRAM_DIR "/tarnwick-sim", {"queue", kModel, "add"}) != 0)
+    if (PrivateSpooler::Run(TARNWICK_PROGRAM_DIR "/tarnwick-sim queue 'Roland MDX-40' add") != 0)
         return state.SkipWithError("the machine's queue cannot be made");
     Program program;
     StreamIntoMachine(state, machine, program, speed);

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "app/app_fixture.h"
-#include "private_spooler.h"
+#include "integration/private_spooler.h"
 #include "service/job_output.h"
 
 namespace {
@@ -99,10 +99,9 @@ TEST_F(BatchRunTest, AJobThatLeavesTheSpindleOnStillEnds) {
 TEST_F(BatchRunTest, AQueueThatRejectsTheJobEndsWithFive) {
     PrivateSpooler spooler;
     if (!spooler.WhyNot().empty()) GTEST_SKIP() << spooler.WhyNot();
-    ASSERT_EQ(PrivateSpooler::Run("lpadmin", {"-p", "Roland_JWX-10", "-D", "Roland JWX-10", "-v",
-                                              "socket://127.0.0.1:9", "-E"}),
+    ASSERT_EQ(PrivateSpooler::Run("lpadmin -p Roland_JWX-10 -D 'Roland JWX-10' "
+                                  "-v socket://127.0.0.1:9 -E && cupsreject Roland_JWX-10"),
               0);
-    ASSERT_EQ(PrivateSpooler::Run("cupsreject", {"Roland_JWX-10"}), 0);
     EXPECT_EQ(Run({"--add", Example("engraving.rml"), "--run", "--quit-when-done"}), 5);
     EXPECT_THAT(output, ::testing::HasSubstr(JobOutput::kNotSentText));
 }

@@ -23,7 +23,6 @@ protected:
         port.SetOrigin(15250, 15250, 3000, 0);
         thread.Resume();
     }
-    bool RunEnded() { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }
     // Runs the run list to the end: the machine then reports `commands` done.
     void RunToTheEnd(std::uint32_t commands) {
         EXPECT_EQ(state.runList.CommandCount(), commands);
@@ -33,9 +32,7 @@ protected:
         state.jobStartTime = std::time(nullptr) - 60;
         ASSERT_TRUE(WaitFor([&] { return state.commandsDone.load() > 0; }));
         ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
-        std::uint32_t done = 0;
-        ASSERT_TRUE(port.ReadCommandsDone(done));
-        EXPECT_EQ(done, commands);
+        EXPECT_EQ(CommandsDone(), commands);
     }
     // Runs the run list and stops it once more than `after` commands are done:
     // the machine drops what it has not done of the first file and the rest.
@@ -45,14 +42,11 @@ protected:
         RequestStopCycle(state);
         ASSERT_TRUE(WaitFor([&] { return RunEnded(); }));
         // All files were spooled long before the stop.
-        std::uint32_t done = 0;
-        ASSERT_TRUE(port.ReadCommandsDone(done));
+        const std::uint32_t done = CommandsDone();
         EXPECT_LT(done, firstFileCommands);
         // Nothing more executes.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::uint32_t later = 0;
-        ASSERT_TRUE(port.ReadCommandsDone(later));
-        EXPECT_EQ(later, done);
+        EXPECT_EQ(CommandsDone(), done);
         EXPECT_EQ(port.ReadStatus(), 2);
     }
 };

@@ -1,39 +1,29 @@
-#include "private_spooler.h"
+#include "integration/private_spooler.h"
 
 #include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <iterator>
 #include <thread>
-#include <vector>
+
+#include "platform/print_channel.h"
 
 namespace {
 
 constexpr const char* kCupsd = "/usr/sbin/cupsd";
 
-void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
-pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments) {
-    std::vector<std::string> words = {program};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // What the tools print is not the test's.
-        if (std::FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
-        ::execvp(argv[0], argv.data());
-        std::_Exit(127);
-    }
-    return child;
+// Writes `text` with each '@' replaced by `folder`.
+void WriteConf(const std::string& path, std::string text, const std::string& folder) {
+    for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, folder);
+    std::ofstream(path) << text;
 }
 
 }  // namespace
@@ -44,85 +34,92 @@ PrivateSpooler::PrivateSpooler() {
         m_whyNot = "no CUPS scheduler with its socket backend here (Debian package cups)";
         return;
     }
+    const bool root = ::geteuid() == 0;
+    const passwd* user = root ? ::getpwnam("lp") : ::getpwuid(::geteuid());
+    if (!user) {
+        m_whyNot = "no user for the scheduler's backends (lp, as root)";
+        return;
+    }
     char pattern[] = "/tmp/tcups-XXXXXX";  // short: a socket path has a length limit
     m_folder = ::mkdtemp(pattern);
-    const std::string f = m_folder;
-    for (const char* sub : {"/cache", "/log", "/spool", "/spool/tmp", "/state"})
-        std::filesystem::create_directories(f + sub);
-    ::chmod(f.c_str(), 0755);
-    ::chmod((f + "/spool/tmp").c_str(), 01777);
-    const bool root = ::geteuid() == 0;
-    std::string user = "lp", group = "lp";
-    if (root) {
-        const passwd* lp = ::getpwnam("lp");
-        if (!lp) {
-            m_whyNot = "running as root, and there is no user lp for the backends";
-            return;
-        }
+    namespace fs = std::filesystem;
+    for (const char* sub : {"/cache", "/log", "/spool/tmp", "/state"})
+        fs::create_directories(m_folder + sub);
+    fs::permissions(m_folder, fs::perms(0755));
+    fs::permissions(m_folder + "/spool/tmp", fs::perms(01777));
+    if (root)  // the backends, as lp, write and read here too
         for (const char* sub : {"/cache", "/spool", "/state"})
-            std::filesystem::permissions(f + sub, std::filesystem::perms::all);
-    } else {
-        const passwd* me = ::getpwuid(::geteuid());
-        user = me ? me->pw_name : "nobody";
-        group = std::to_string(::getegid());
+            fs::permissions(m_folder + sub, fs::perms::all);
+    WriteConf(m_folder + "/cupsd.conf", R"(Listen @/cups.sock
+Browsing No
+PreserveJobFiles Yes
+<Policy default>
+<Limit All>
+Order deny,allow
+Allow all
+</Limit>
+</Policy>
+)",
+              m_folder);
+    WriteConf(m_folder + "/cups-files.conf",
+              R"(ServerRoot @
+CacheDir @/cache
+StateDir @/state
+RequestRoot @/spool
+AccessLog @/log/access_log
+ErrorLog @/log/error_log
+PageLog @/log/page_log
+User )" + std::string(user->pw_name) +
+                  "\nGroup " + std::to_string(user->pw_gid) + "\n",
+              m_folder);
+    const std::string conf = m_folder + "/cupsd.conf", files = m_folder + "/cups-files.conf";
+    m_cupsd = ::fork();
+    if (m_cupsd == 0) {
+        ::execl(kCupsd, kCupsd, "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr);
+        std::_Exit(127);
     }
-    Write(f + "/cupsd.conf", "Listen " + f +
-                                 "/cups.sock\nLogLevel warn\nWebInterface No\n"
-                                 "Browsing No\nDefaultAuthType None\n"
-                                 "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                 "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                 "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
-                                 "    Allow all\n  </Limit>\n</Policy>\n");
-    Write(f + "/cups-files.conf",
-          "CacheDir " + f +
-              "/cache\nDataDir /usr/share/cups\nDocumentRoot /usr/share/cups/doc-root\n"
-              "AccessLog " +
-              f + "/log/access_log\nErrorLog " + f +
-              "/log/error_log\n"
-              "PageLog " +
-              f + "/log/page_log\nRequestRoot " + f +
-              "/spool\nServerBin /usr/lib/cups\n"
-              "ServerRoot " +
-              f + "\nStateDir " + f + "/state\nTempDir " + f +
-              "/spool/tmp\n"
-              "User " +
-              user + "\nGroup " + group +
-              "\nSystemGroup root\nSandboxing Relaxed\n"
-              "FileDevice No\n");
-    m_cupsd = Spawn(kCupsd, {"-f", "-c", f + "/cupsd.conf", "-s", f + "/cups-files.conf"});
-    const std::string socket = f + "/cups.sock";
+    const std::string socket = m_folder + "/cups.sock";
     ::setenv("CUPS_SERVER", socket.c_str(), 1);
     for (int i = 0; i < 100; ++i) {
-        if (std::filesystem::exists(socket) && Run("lpstat", {"-r"}) == 0) return;
+        if (fs::exists(socket) && Run("lpstat -r") == 0) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    m_whyNot = "the private CUPS scheduler did not start (see " + f + "/log/error_log)";
-}
-
-void PrivateSpooler::Kill() {
-    if (m_cupsd <= 0) return;
-    ::kill(m_cupsd, SIGKILL);
-    ::waitpid(m_cupsd, nullptr, 0);
-    m_cupsd = -1;
-}
-
-void PrivateSpooler::Pause(bool paused) {
-    if (m_cupsd > 0) ::kill(m_cupsd, paused ? SIGSTOP : SIGCONT);
+    m_whyNot = "the private CUPS scheduler did not start (see " + m_folder + "/log/error_log)";
 }
 
 PrivateSpooler::~PrivateSpooler() {
     if (m_cupsd > 0) {
-        ::kill(m_cupsd, SIGCONT);
-        ::kill(m_cupsd, SIGTERM);
+        Signal(SIGCONT);
+        Signal(SIGTERM);
         ::waitpid(m_cupsd, nullptr, 0);
     }
     ::unsetenv("CUPS_SERVER");
     if (!m_folder.empty() && m_whyNot.empty()) std::filesystem::remove_all(m_folder);
 }
 
-int PrivateSpooler::Run(const std::string& program, const std::vector<std::string>& arguments) {
-    const pid_t child = Spawn(program, arguments);
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+void PrivateSpooler::Signal(int signal) const {
+    if (m_cupsd > 0) ::kill(m_cupsd, signal);
+}
+
+std::vector<std::string> PrivateSpooler::Documents() const {
+    std::vector<std::string> names, documents;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder + "/spool"))
+        if (entry.path().filename().string().ends_with("-001")) names.push_back(entry.path());
+    std::sort(names.begin(), names.end());  // d<job number, 5 digits>-001
+    for (const std::string& name : names) {
+        std::ifstream file(name, std::ios::binary);
+        documents.emplace_back(std::istreambuf_iterator<char>(file),
+                               std::istreambuf_iterator<char>());
+    }
+    return documents;
+}
+
+int PrivateSpooler::Run(const std::string& command) {
+    const int status = std::system((command + " >/dev/null").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool PrivateSpooler::HoldsDocumentsFor(const std::string& machine) {
+    return std::async(std::launch::async, [&] { return platform::SpoolerHoldsDocuments(machine); })
+        .get();
 }

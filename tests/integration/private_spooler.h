@@ -13,14 +13,17 @@ public:
     ~PrivateSpooler();
     // Empty when it runs; else why it does not (no cupsd here, it would not start).
     const std::string& WhyNot() const { return m_whyNot; }
-    // Where it keeps its spool, configuration and logs.
-    const std::string& Folder() const { return m_folder; }
-    // Kills the scheduler at once, as a crash would.
-    void Kill();
-    // Stops the scheduler where it is (it answers nothing), or lets it go on.
-    void Pause(bool paused);
-    // Runs a program with CUPS_SERVER set; its exit code, -1 when it could not run.
-    static int Run(const std::string& program, const std::vector<std::string>& arguments);
+    // The documents it was given, in order, as it keeps them after their jobs.
+    std::vector<std::string> Documents() const;
+    // SIGKILL as a crash would, SIGSTOP so that it answers nothing, SIGCONT.
+    void Signal(int signal) const;
+    // Runs a shell command line with CUPS_SERVER set, its output dropped; its
+    // exit code, -1 when it could not run.
+    static int Run(const std::string& command);
+    // Whether the program's spooler calls see a document of ours held for the
+    // machine. Asked on a thread of its own: the client library keeps the
+    // server a thread asked first, and each test has a scheduler of its own.
+    static bool HoldsDocumentsFor(const std::string& machine);
 
 private:
     std::string m_folder;

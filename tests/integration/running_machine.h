@@ -57,6 +57,13 @@ protected:
         EXPECT_TRUE(port.ReadMachinePosition(p));
         return p;
     }
+    std::uint32_t CommandsDone() {
+        std::uint32_t done = 0;
+        EXPECT_TRUE(port.ReadCommandsDone(done));
+        return done;
+    }
+    // Everything handed to the machine, and the machine idle.
+    bool RunEnded() { return state.jobState.load() == kJobIdle && state.lastStatus.load() == 2; }
 
     simtest::ScopedSimDir m_dir;
     std::string folder = [] {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "integration/private_spooler.h"
 #include "integration/running_machine.h"
 #include "service/requests.h"
 
@@ -25,7 +26,7 @@ protected:
         RunningMachineTest::TearDown();
         ::unsetenv("TARNWICK_SIM_JOB_MEMORY");
     }
-    void StartSlowCut(int passes);
+    void StartSlowCut(int passes, const std::string& then = "");
     void StopInTheStockAndExpectTheToolRaised(int jobStateAtStop);
     // Machine time runs faster from here on: what follows needs no real time.
     void SpeedUp() {
@@ -51,8 +52,9 @@ TEST_F(StopTest, StopDuringALongMoveHaltsTheMachineAtOnce) {
 }
 
 // Runs a job that cuts 1 mm deep near the machine's home, slowly: the first
-// cut takes ten seconds; `cuts` back-and-forth passes follow it.
-void StopTest::StartSlowCut(int passes) {
+// cut takes ten seconds; `passes` back-and-forth passes follow it. The job
+// file `then` comes after it in the run list.
+void StopTest::StartSlowCut(int passes, const std::string& then) {
     port.SetOrigin(100, 100, 9000, 0);
     std::string text = "PA;VS50;!VZ30;!PZ-100,500;!MC1;PU0,0;PD0,0;VS5;PD5000,0;";
     for (int i = 0; i < passes; ++i) text += "PD0,0;PD5000,0;";
@@ -60,6 +62,9 @@ void StopTest::StartSlowCut(int passes) {
     const std::string job = folder + "slot.prn";
     std::ofstream(job) << text;
     ASSERT_TRUE(state.runList.Add(job));
+    if (!then.empty()) {
+        ASSERT_TRUE(state.runList.Add(then));
+    }
     ASSERT_TRUE(RequestRun(state, config));
 }
 
@@ -74,8 +79,7 @@ void StopTest::StopInTheStockAndExpectTheToolRaised(int jobStateAtStop) {
     RequestStopCycle(state);
     ASSERT_TRUE(WaitFor([&] { return state.cycleCode.load() == kNoCycle; }, 2500));
     const MachinePosition stopped = Position();
-    std::uint32_t doneAtStop = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(doneAtStop));
+    const std::uint32_t doneAtStop = CommandsDone();
     SpeedUp();
 
     const std::int32_t safeZ = config.Profile().zLimit;
@@ -85,9 +89,7 @@ void StopTest::StopInTheStockAndExpectTheToolRaised(int jobStateAtStop) {
     }));
     EXPECT_EQ(Position(), raised);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    std::uint32_t done = 0;
-    ASSERT_TRUE(port.ReadCommandsDone(done));
-    EXPECT_LE(done, doneAtStop + 1);  // at most the command the pulses cut short
+    EXPECT_LE(CommandsDone(), doneAtStop + 1);  // at most the command the pulses cut short
     EXPECT_EQ(Position(), raised);
 }
 
@@ -99,6 +101,19 @@ TEST_F(StopTest, StopWhileTheJobIsStillBeingSentRaisesTheToolOnce) {
 TEST_F(StopTest, StopAfterTheStreamEndedRaisesTheToolOnceTheMachineHasCleared) {
     StartSlowCut(0);
     StopInTheStockAndExpectTheToolRaised(kJobIdle);
+}
+
+// Both files handed to the print spooler, which still feeds the machine the
+// first: Stop cancels what the spooler holds, or it would go on cutting.
+TEST_F(StopTest, StopWhileThePrintSpoolerFeedsTheMachineCancelsWhatItHolds) {
+    PrivateSpooler spooler;
+    if (!spooler.WhyNot().empty()) GTEST_SKIP() << spooler.WhyNot();
+    ASSERT_EQ(PrivateSpooler::Run(TARNWICK_PROGRAM_DIR "/tarnwick-sim queue 'Roland MDX-40' add"),
+              0);
+    StartSlowCut(1000000, TARNWICK_EXAMPLES_DIR "/engraving.rml");
+    StopInTheStockAndExpectTheToolRaised(kJobIdle);
+    EXPECT_FALSE(PrivateSpooler::HoldsDocumentsFor(kModel));
+    EXPECT_EQ(state.filesNotSent.load(), 0);
 }
 
 }  // namespace

@@ -77,3 +77,15 @@ private:
     std::condition_variable m_changed;
     std::vector<std::string> m_documents;
 };
+
+// What the machine receives of a job's text: each command followed by one
+// zero byte; whatever follows the last ';' is not sent.
+inline std::string AsSent(const std::string& text) {
+    std::string sent;
+    std::size_t whole = 0;
+    for (const char c : text) {
+        sent += c;
+        if (c == ';') whole = (sent += '\0').size();
+    }
+    return sent.substr(0, whole);
+}

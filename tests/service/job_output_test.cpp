@@ -104,12 +104,7 @@ TEST_F(JobOutputTest, CommandsAcrossReadsReachTheMachineByteForByte) {
     file += "PU" + std::string((3u << 19), '7') + ";";  // 1.5 MiB, across the next read
     for (int i = 0; i < 40000; ++i) file += i % 3 ? "PA;" : "V15;\r\n";
     file += "PU1,2";  // no ';': not sent
-    std::string expected;
-    for (char c : file) {
-        expected.push_back(c);
-        if (c == ';') expected.push_back('\0');
-    }
-    expected.resize(expected.rfind('\0') + 1);
+    const std::string expected = AsSent(file);
     Run({WriteFile("blocks.prn", file)});
     Iterate();
     ASSERT_TRUE(recorder->WaitForDocuments(1));
@@ -135,12 +130,8 @@ TEST_F(JobOutputTest, StopDuringStreamingEndsTheRunAndRaisesZ) {
     EXPECT_LT(sent.size(), big.size());
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.back(), '\0');  // only whole commands
-    std::string streamed;          // the whole file as it would have gone out
-    for (char c : big) {
-        streamed.push_back(c);
-        if (c == ';') streamed.push_back('\0');
-    }
-    EXPECT_TRUE(sent == streamed.substr(0, sent.size())) << "the commands before the Stop, exactly";
+    EXPECT_TRUE(sent == AsSent(big).substr(0, sent.size()))
+        << "the commands before the Stop, exactly";
     EXPECT_EQ(state.runList.JobFile(), nullptr);
     EXPECT_EQ(state.jobState.load(), kJobCancel);
     EXPECT_EQ(FramesWithOpcode(0x12).size(), 4u);  // the stop cycle's pulses
