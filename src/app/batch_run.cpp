@@ -71,23 +71,40 @@ void BatchRun::Poll() {
     if (!m_running) return;
     const bool idle = state.jobState.load() == kJobIdle && state.lastStatus.load() == kStatusIdle;
     m_idlePolls = idle ? m_idlePolls + 1 : 0;
-    if (!idle) m_heldMs = 0;
+    if (!idle) m_heldSince.reset();
     if (m_idlePolls < kIdlePollsToFinish) return;
     const bool notSent = state.filesNotSent.load() > 0;
     // A print spooler may still hold the last file, about to send it; one that
     // holds it for a minute while the machine stands idle is not passing it on.
-    if (!notSent && platform::SpoolerHoldsDocuments(m_window.Port().PortName())) {
-        m_heldMs += kIdlePollsToFinish * kPollMs;
-        m_idlePolls = 0;
-        if (m_heldMs < kSpoolerPatienceMs) return;
+    bool stillSpooled = false;
+    if (!notSent) {
+        const std::optional<bool> holds = SpoolerHolds();
+        if (!holds) return;  // asked again at the next poll
+        if (*holds) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!m_heldSince) m_heldSince = now;
+            m_idlePolls = 0;
+            if (now - *m_heldSince < std::chrono::milliseconds(kSpoolerPatienceMs)) return;
+            stillSpooled = true;
+        }
     }
     m_running = false;
     PrintProgress();
-    if (m_outcome == BatchOutcome::Finished && (notSent || m_heldMs >= kSpoolerPatienceMs)) {
+    if (m_outcome == BatchOutcome::Finished && (notSent || stillSpooled)) {
         std::fprintf(m_out, "%s\n", notSent ? JobOutput::kNotSentText : kStillSpooledText);
         m_outcome = BatchOutcome::NotSent;
     }
     Finish(m_outcome);
+}
+
+std::optional<bool> BatchRun::SpoolerHolds() {
+    if (!m_spoolerAnswer.valid())
+        m_spoolerAnswer = std::async(std::launch::async, [name = m_window.Port().PortName()] {
+            return platform::SpoolerHoldsDocuments(name);
+        });
+    if (m_spoolerAnswer.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return std::nullopt;
+    return m_spoolerAnswer.get();
 }
 
 void BatchRun::PrintProgress() {
@@ -101,10 +118,10 @@ void BatchRun::PrintProgress() {
     const double percent = total > 0 ? 100.0 * state.commandsDone.load() / total : 0.0;
     const auto p = ShownPosition(state.lastPosition.Get(), state, m_window.Config());
     const auto left = m_window.Pages()->RunPage().MinutesLeftAfter(state.commandsDone.load());
-    const std::string line = FormatText(
-        "%s, %.1f%%, %.1f min., %s min. left, X %.2f Y %.2f Z %.2f A %.2f", file.c_str(), percent,
-        state.elapsedSeconds.load() / 60.0, left ? FormatText("%.1f", *left).c_str() : "?",
-        p[0], p[1], p[2], p[3]);
+    const std::string line =
+        FormatText("%s, %.1f%%, %.1f min., %s min. left, X %.2f Y %.2f Z %.2f A %.2f", file.c_str(),
+                   percent, state.elapsedSeconds.load() / 60.0,
+                   left ? FormatText("%.1f", *left).c_str() : "?", p[0], p[1], p[2], p[3]);
     if (line == m_lastLine) return;
     m_lastLine = line;
     std::fprintf(m_out, "%s\n", line.c_str());

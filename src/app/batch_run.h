@@ -4,8 +4,11 @@
 // screenshot and close the window when the job has finished.
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,10 @@ private:
     void Start();
     void Poll();
     void PrintProgress();
+    // Whether the print spooler still holds a document for the machine. Asked
+    // on a thread of its own, so that the window stays live while the spooler
+    // answers (5 s at most); empty until the answer has come.
+    std::optional<bool> SpoolerHolds();
     void Finish(BatchOutcome outcome);
     // Closes the window as "Close" does, once the command thread allows it.
     void Close();
@@ -63,7 +70,9 @@ private:
     bool m_closing = false;
     int m_closingPolls = 0;
     int m_idlePolls = 0;
-    int m_heldMs = 0;  // the machine idle while the spooler held the job
+    std::future<bool> m_spoolerAnswer;
+    // Since when the machine has stood idle while the spooler held the job.
+    std::optional<std::chrono::steady_clock::time_point> m_heldSince;
     int m_sinceProgressMs = 0;
     std::string m_lastLine;
 };
