@@ -61,13 +61,15 @@ protected:
     }
     void ShowTab(int index) { window->Control<QTabWidget>(IDC_TABS)->setCurrentIndex(index); }
     void ClickOn(ui::Dialog& page, int id) { page.Control<QAbstractButton>(id)->click(); }
-    // "Go" on the jog page: one axis to a typed position.
+    // "Go" on the jog page: one axis to a typed position, until the window
+    // shows it there (the thread may look idle before the move has begun).
     void GoTo(int axis, const char* position) {
         CJogPage& jog = window->Pages()->JogPage();
         ClickOn(jog, IDC_GO_X + axis);
         jog.SetText(IDC_POSITION_EDIT, position);
         ClickOn(jog, IDC_GO);
-        ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return Idle() && Shown(IDC_POS_X + axis) == QString(position) + ".00"; }));
     }
 };
 
