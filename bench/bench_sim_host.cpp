@@ -139,7 +139,6 @@ void BM_MachineExecutesJobData(benchmark::State& state) {
     for (auto _ : state) {
         sim::VirtualClock clock;
         sim::Machine machine(*sim::FindProfile(kModel), clock);
-        machine.StartDocument();
         for (std::size_t at = 0; at < document.size(); at += kChunk) {
             machine.ReceiveJobData({bytes + at, std::min(kChunk, document.size() - at)});
             clock.Advance(std::chrono::hours(100));  // far more than 64 KiB of cuts take

@@ -1,11 +1,16 @@
 #include "driver/device.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "driver/embedded_hosts.h"
 #include "host/host_options.h"
 #include "host/runtime_dir.h"
+#include "host/unix_socket.h"
 #include "machine/profile.h"
 
 namespace sim {
@@ -15,6 +20,8 @@ namespace {
 // Another process may be starting the host at this moment.
 constexpr int kAttachAttempts = 40;
 constexpr std::chrono::milliseconds kAttachPause{50};
+// How long one write waits for a full machine to take data.
+constexpr int kWriteSliceMs = 100;
 
 }  // namespace
 
@@ -47,6 +54,7 @@ bool Device::Open(const char* name) {
 
     std::lock_guard lock(m_mutex);
     m_socketPath = socketPath;
+    m_jobPath = JobSocketPath(options.dir, profile->name);
     m_idle.clear();
     m_idle.push_back(std::move(client));
     m_lost = false;
@@ -55,6 +63,8 @@ bool Device::Open(const char* name) {
 }
 
 bool Device::Close() {
+    std::lock_guard jobLock(m_jobMutex);
+    m_job.Reset();
     std::lock_guard lock(m_mutex);
     const bool wasOpen = !m_socketPath.empty();
     m_socketPath.clear();
@@ -108,6 +118,40 @@ bool Device::Control(std::uint32_t code, const void* request, std::uint32_t requ
         std::memcpy(reply, response->payload.data(), response->payload.size());
     if (returned) *returned = static_cast<std::uint32_t>(response->payload.size());
     return true;
+}
+
+bool Device::Write(const void* data, std::uint32_t length, std::uint32_t* written) {
+    if (written) *written = 0;
+    if (length > 0 && !data) return false;
+    std::lock_guard jobLock(m_jobMutex);
+    std::string jobPath;
+    std::uint64_t generation;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_socketPath.empty() || m_lost) return false;
+        jobPath = m_jobPath;
+        generation = m_generation;
+    }
+    if (!m_job.Valid() || m_jobGeneration != generation) {
+        m_job = ConnectUnix(jobPath);
+        m_jobGeneration = generation;
+        if (!m_job.Valid()) return false;
+    }
+    pollfd ready{m_job.Get(), POLLOUT, 0};
+    const int polled = ::poll(&ready, 1, kWriteSliceMs);
+    if (polled < 0 && errno == EINTR) return true;
+    if (polled == 0) return true;  // the machine's memory is full: nothing taken yet
+    if (polled > 0 && !(ready.revents & (POLLERR | POLLHUP))) {
+        const ssize_t sent = ::send(m_job.Get(), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
+            if (written) *written = static_cast<std::uint32_t>(sent);
+            return true;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+    }
+    // The host has gone: what this document still holds cannot follow on.
+    m_job.Reset();
+    return false;
 }
 
 }  // namespace sim

@@ -1,7 +1,8 @@
 #pragma once
 // The driver's one device: the machine opened by name, reached over its
-// control channel. Calls from several threads run side by side, each on a
-// connection of its own taken from a small pool.
+// control channel and its job channel. Calls from several threads run side by
+// side, each on a connection of its own taken from a small pool; job data
+// goes on one connection for the whole session, a stream as on a real port.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "host/control_client.h"
+#include "host/unique_fd.h"
 
 namespace sim {
 
@@ -22,6 +24,10 @@ public:
     // next Open). Never writes more than `replyLength` bytes.
     bool Control(std::uint32_t code, const void* request, std::uint32_t requestLength, void* reply,
                  std::uint32_t replyLength, std::uint32_t* returned);
+    // Job data: takes what the machine accepts within about 100 ms (nothing
+    // while its memory is full) and says how much in `written`. Fails when the
+    // device is not open or the machine has gone away.
+    bool Write(const void* data, std::uint32_t length, std::uint32_t* written);
     bool Close();
 
 private:
@@ -35,6 +41,12 @@ private:
     // Changes with every Open and Close, so that a call still running across
     // them cannot hand its connection to the next session.
     std::uint64_t m_generation = 0;
+
+    // Held for one write at a time, and by Close: taken before m_mutex.
+    std::mutex m_jobMutex;
+    std::string m_jobPath;
+    UniqueFd m_job;
+    std::uint64_t m_jobGeneration = 0;  // the session m_job belongs to
 };
 
 }  // namespace sim

@@ -38,13 +38,16 @@ DRIVER_ENTRY DevIoCtl(std::uint32_t code, void* request, std::uint32_t requestLe
     });
 }
 
+DRIVER_ENTRY Write(const void* data, std::uint32_t length, std::uint32_t* written, void*) {
+    return Guarded([&] { return TheDevice().Write(data, length, written); });
+}
+
 DRIVER_ENTRY Close(void) {
     return Guarded([] { return TheDevice().Close(); });
 }
 
 // Resolved by the program but never called; this driver has nothing behind them.
 DRIVER_ENTRY Read(void) { return 0; }
-DRIVER_ENTRY Write(void) { return 0; }
 DRIVER_ENTRY ReadSlot(void) { return 0; }
 DRIVER_ENTRY WriteSlot(void) { return 0; }
 DRIVER_ENTRY StatusSlot(void) { return 0; }

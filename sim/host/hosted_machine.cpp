@@ -131,11 +131,6 @@ std::string HostedMachine::StatusText() {
     return out.str();
 }
 
-void HostedMachine::StartDocument() {
-    std::lock_guard lock(m_mutex);
-    m_machine.StartDocument();
-}
-
 void HostedMachine::ReceiveJobData(std::span<const std::uint8_t> bytes) {
     std::lock_guard lock(m_mutex);
     m_machine.ReceiveJobData(bytes);

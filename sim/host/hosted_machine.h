@@ -29,7 +29,6 @@ public:
     // The TCP port that takes job data, shown by "status".
     void SetJobPort(int port) { m_jobPort = port; }
 
-    void StartDocument();
     void ReceiveJobData(std::span<const std::uint8_t> bytes);
     std::size_t JobBytesQueued();
 

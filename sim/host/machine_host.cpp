@@ -161,7 +161,6 @@ void MachineHost::ServeControl(int fd) {
 
 void MachineHost::ServeJob(int fd) {
     const Deadline untilStop{m_stopRead.Get()};
-    m_machine.StartDocument();
     std::vector<std::uint8_t> buffer(kReadChunk);
     while (WaitReadable(fd, untilStop)) {
         const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), 0);

@@ -136,18 +136,17 @@ void Machine::Execute(const JobOp& op) {
     }
 }
 
-void Machine::StartDocument() {
-    Update();
-    if (JobActive()) return;
-    m_commandsDone = 0;
-    m_jobMoves.clear();
-    m_halted = false;
-    m_interpreter.SetPosition(UserPoint());
-}
-
 void Machine::ReceiveJobData(std::span<const std::uint8_t> bytes) {
     Update();
-    if (Clearing()) return;  // memory is being cleared: whatever arrives is dropped
+    if (Clearing() || bytes.empty())
+        return;  // memory is being cleared: whatever arrives is dropped
+    if (!JobActive() && m_jobEndReported) {
+        m_commandsDone = 0;
+        m_jobMoves.clear();
+        m_halted = false;
+        m_interpreter.SetPosition(UserPoint());
+    }
+    m_jobEndReported = false;
     m_jobBuffer.Append(bytes);
 }
 
@@ -311,7 +310,9 @@ Counts Machine::UserPosition() {
 
 std::uint32_t Machine::StatusWord() {
     Update();
-    std::uint32_t word = JobActive() ? kStatusJob : ControlBusy() ? kStatusBusy : kStatusIdle;
+    const bool job = JobActive();
+    if (!job) m_jobEndReported = true;
+    std::uint32_t word = job ? kStatusJob : ControlBusy() ? kStatusBusy : kStatusIdle;
     if (m_view) word |= kStatusView;
     if (m_spindleOn) word |= kStatusSpindle;
     return word;

@@ -79,10 +79,11 @@ public:
     std::uint32_t FeedOverride() const { return m_feedOverride; }
     std::uint32_t SpindleOverride() const { return m_spindleOverride; }
 
-    // Job data. A document that starts while no job runs starts a new job
-    // (commands done back to 0); a document that follows on a running job
-    // continues it, as the files of one run do.
-    void StartDocument();
+    // Job data, a stream as the machine's port delivers it: data that arrives
+    // after the machine has reported its last job done (a status read with
+    // no job running) starts a new job, commands done back to 0; data that
+    // follows on a job continues it, as the pieces of a file and the files of
+    // one run do, even where the machine ran out of data between them.
     void ReceiveJobData(std::span<const std::uint8_t> bytes);
     std::size_t JobBytesQueued();
 
@@ -140,6 +141,7 @@ private:
     std::optional<Nanos> m_dwellUntil;
     std::optional<Nanos> m_clearingUntil;
     bool m_halted = false;
+    bool m_jobEndReported = true;     // a status read has seen no job running since the last data
     bool m_lastCommandMoves = false;  // the last control command was a move or probe
 
     JobBuffer m_jobBuffer;

@@ -46,7 +46,6 @@ TEST(ToolpathEstimate, WithinFivePercentOfTheMachinesTimeForEachJob) {
         machine.MoveTo(origin, profile.maxXyMmPerMin);
         ASSERT_TRUE(AdvanceUntilStatus(clock, machine, sim::kStatusIdle));
         const sim::Nanos start = clock.Now();
-        machine.StartDocument();
         machine.ReceiveJobData(Bytes(AsStreamed(ReadFile(file))));
         ASSERT_TRUE(AdvanceUntilStatus(clock, machine, sim::kStatusIdle, 50ms));
         const double machineSeconds = std::chrono::duration<double>(clock.Now() - start).count();

@@ -136,7 +136,6 @@ TEST_F(FrameHandlerTest, ParameterBlockWritesReadBack) {
 }
 
 TEST_F(FrameHandlerTest, StopPulsesThroughFramesClearAJob) {
-    machine.StartDocument();
     machine.ReceiveJobData(Bytes("VS1;PU100,0;"));
     for (std::uint8_t mask : {64, 32}) {
         ASSERT_TRUE(Call(kWrite, {0x12, 0, 1, mask}));

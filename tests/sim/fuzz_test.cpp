@@ -71,7 +71,6 @@ TEST_F(Fuzz, JobInterpreterSurvivesRandomStreams) {
     const std::string alphabet = "PAUDRZVSFHIMWN!^@;;;,,,,---...0123456789      \t\n\r";
     machine.SetOrigin(0xF, {15000, 15000, 5000, 0});
     for (int round = 0; round < 200; ++round) {
-        machine.StartDocument();
         std::string chunk(random() % 8192, '\0');
         for (auto& c : chunk) {
             c = random() % 10 ? alphabet[random() % alphabet.size()] : static_cast<char>(Byte());
@@ -88,7 +87,6 @@ TEST_F(Fuzz, JobInterpreterSurvivesRandomStreams) {
     EXPECT_NE(machine.StatusWord() & 0x0F, sim::kStatusJob);
 
     // Still a working machine: a clean job runs.
-    machine.StartDocument();
     machine.ReceiveJobData(Bytes(";PA;PU0,0;"));
     clock.Advance(std::chrono::hours(1));
     EXPECT_EQ(machine.CommandsDone(), 3u);

@@ -74,7 +74,6 @@ TEST_P(JobFileTest, RunsToTheEndWithinTravelAndEndsWhereItsLastMoveSays) {
         sim::VirtualClock clock;
         sim::Machine machine(setup->profile, clock);
         machine.SetOrigin(0xF, setup->origin);
-        machine.StartDocument();
         machine.ReceiveJobData(Bytes(AsStreamed(file)));
 
         std::uint32_t done = 0;
@@ -130,7 +129,6 @@ TEST(JobFiles, Status3FromTheFirstCommandToTheLast) {
     sim::VirtualClock clock;
     sim::Machine machine(Mdx40(), clock);
     machine.SetOrigin(0xF, kMidTable.origin);
-    machine.StartDocument();
     machine.ReceiveJobData(Bytes(AsStreamed(file)));
     while (machine.CommandsDone() < job.commands) {
         ASSERT_EQ(machine.StatusWord() & 0x0F, sim::kStatusJob)
@@ -158,7 +156,6 @@ TEST(JobFiles, GCodeWithoutSemicolonExecutesNothing) {
     sim::VirtualClock clock;
     sim::Machine machine(Mdx40(), clock);
     const Counts before = machine.MachinePosition();
-    machine.StartDocument();
     machine.ReceiveJobData(Bytes(file));
     clock.Advance(1h);
     EXPECT_EQ(machine.StatusWord(), sim::kStatusIdle);

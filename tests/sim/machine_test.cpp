@@ -194,10 +194,7 @@ protected:
         clock.Advance(1min);
     }
 
-    void Send(std::string_view data) {
-        machine.StartDocument();
-        machine.ReceiveJobData(Bytes(data));
-    }
+    void Send(std::string_view data) { machine.ReceiveJobData(Bytes(data)); }
 };
 
 TEST_F(MachineJobTest, JobRunsInMachineTimeAndCountsItsCommands) {
@@ -266,11 +263,13 @@ TEST_F(MachineJobTest, ControlMoveDuringAJobRunsAtOnceAndTheJobCarriesOn) {
     EXPECT_EQ(machine.MachinePosition(), (Counts{30000, 0, 0, 0}));
 }
 
-TEST_F(MachineJobTest, ADocumentArrivingDuringAJobContinuesItsCount) {
+TEST_F(MachineJobTest, DataArrivingBeforeTheJobIsReportedDoneContinuesItsCount) {
     Send("VS1;PU1000,0;");
     Send("PU0,0;");
     clock.Advance(1h);
-    EXPECT_EQ(machine.CommandsDone(), 3u);
+    Send("VS1;");  // the machine ran out of data, but nobody saw it idle
+    EXPECT_EQ(machine.CommandsDone(), 4u);
+    EXPECT_EQ(machine.StatusWord(), sim::kStatusIdle);
     Send("PU5,0;");
     clock.Advance(1h);
     EXPECT_EQ(machine.CommandsDone(), 1u);
@@ -285,7 +284,6 @@ TEST(MachineJob, CommandsCutBetweenPiecesRunAsIfWhole) {
     for (const std::size_t piece : {1, 2, 3, 5, 8, 13, 52}) {
         sim::VirtualClock clock;
         sim::Machine machine(Mdx40(), clock);
-        machine.StartDocument();
         for (std::size_t at = 0; at < job.size(); at += piece)
             machine.ReceiveJobData(Bytes(job.substr(at, piece)));
         EXPECT_GT(machine.JobBytesQueued(), 0u) << piece;  // the first move is under way
