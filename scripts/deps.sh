@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the program need, when missing.
 set -euo pipefail
 packages=(cmake g++ make ccache qt6-base-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev
-          xvfb xauth googletest libgtest-dev libgmock-dev libbenchmark-dev libcups2-dev cups)
+          xvfb xauth googletest libgtest-dev libgmock-dev libbenchmark-dev libcups2-dev cups
+          libusb-1.0-0-dev umockdev libumockdev-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

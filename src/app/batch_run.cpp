@@ -165,8 +165,10 @@ void BatchRun::Close() {
 }
 
 int BatchExitCode(BatchOutcome outcome, int windowResult) {
-    // A window ended by the program itself: the machine was not found or was lost.
-    if (windowResult == -1 && outcome == BatchOutcome::Finished)
+    // A window ended by the program itself: the machine was not found or was
+    // lost, which also explains a file it could no longer take.
+    if (windowResult == -1 &&
+        (outcome == BatchOutcome::Finished || outcome == BatchOutcome::NotSent))
         outcome = BatchOutcome::MachineLost;
     return static_cast<int>(outcome);
 }

@@ -14,7 +14,13 @@ using DevIoCtlFn = int (*)(std::uint32_t code, void* request, std::uint32_t requ
                            void* reply, std::uint32_t replyLength, std::uint32_t* returned,
                            void* overlapped);
 using CloseFn = int (*)();
-using UnusedFn = int (*)();  // Read, Write and the four slot calls: resolved, never called
+// Job data, where no print queue of the machine exists: the file-write call
+// without a handle. Takes what the machine accepts within about 100 ms and
+// says how much in `written` (0 while its memory is full), so that a caller
+// can give up between calls.
+using WriteFn = int (*)(const void* data, std::uint32_t length, std::uint32_t* written,
+                        void* overlapped);
+using UnusedFn = int (*)();  // Read and the four slot calls: resolved, never called
 
 // Open's fixed arguments: read and write access, not shared, open existing, normal.
 inline constexpr std::uint32_t kOpenAccess = 0xC0000000u;

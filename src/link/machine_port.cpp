@@ -70,7 +70,8 @@ bool CMachinePort::OpenPort() {
     m_portMutex.reset();
     m_useMutex.reset();
     m_Open = nullptr;
-    m_Read = m_Write = m_ReadSlot = m_WriteSlot = m_StatusSlot = m_VersionSlot = nullptr;
+    m_Read = m_ReadSlot = m_WriteSlot = m_StatusSlot = m_VersionSlot = nullptr;
+    m_Write = nullptr;
     m_DevIoCtl = nullptr;
     m_Close = nullptr;
 
@@ -82,7 +83,7 @@ bool CMachinePort::OpenPort() {
     auto find = [this](const char* name) { return platform::FindEntryPoint(m_library, name); };
     m_Open = reinterpret_cast<driver::OpenFn>(find("Open"));
     m_Read = reinterpret_cast<driver::UnusedFn>(find("Read"));
-    m_Write = reinterpret_cast<driver::UnusedFn>(find("Write"));
+    m_Write = reinterpret_cast<driver::WriteFn>(find("Write"));
     m_DevIoCtl = reinterpret_cast<driver::DevIoCtlFn>(find("DevIoCtl"));
     m_ReadSlot = reinterpret_cast<driver::UnusedFn>(find("ReadSlot"));
     m_WriteSlot = reinterpret_cast<driver::UnusedFn>(find("WriteSlot"));
@@ -144,6 +145,15 @@ bool CMachinePort::Read(frame::Buffer& request, std::uint32_t requestLength, fra
 bool CMachinePort::Send(frame::Buffer& request, std::uint32_t requestLength) {
     frame::Buffer reply{};
     return Call(driver::IOCTL_MACHINE_WRITE, request.data(), requestLength, reply.data(), 0) == 1;
+}
+
+bool CMachinePort::Write(const void* data, std::uint32_t length, std::uint32_t& written) {
+    written = 0;
+    if (!m_Write || !m_open.load()) return false;
+    const bool ok = m_Write(data, length, &written, nullptr) == 1;
+    // A library that claims more than it was given must not move a caller past its data.
+    written = ok ? std::min(written, length) : 0;
+    return ok;
 }
 
 void CMachinePort::SetWaitAbort(std::function<bool()> abort) {

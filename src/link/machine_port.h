@@ -31,6 +31,12 @@ public:
     bool Lock(int timeoutMs);
     bool Unlock();
 
+    // Job data through the library's Write: true when the call succeeded,
+    // with what the machine took in `written` (possibly 0: its memory is full).
+    // Safe beside the commands of other threads.
+    bool Write(const void* data, std::uint32_t length, std::uint32_t& written);
+    bool CanWrite() const { return m_Write != nullptr; }
+
     // Completion of the last write command: true once the machine reports done.
     bool WaitDone();
 
@@ -89,7 +95,7 @@ private:
     platform::LibraryHandle m_library = nullptr;
     driver::OpenFn m_Open = nullptr;
     driver::UnusedFn m_Read = nullptr;
-    driver::UnusedFn m_Write = nullptr;
+    driver::WriteFn m_Write = nullptr;
     driver::DevIoCtlFn m_DevIoCtl = nullptr;
     driver::UnusedFn m_ReadSlot = nullptr;
     driver::UnusedFn m_WriteSlot = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // Where the bytes of one document go: a queue of the system's print spooler,
-// or the simulated machine's own job channel. The print queue above it keeps
-// the spooler's call order and buffers the writes.
+// or the driver library's own way to the machine. The print queue above it
+// keeps the spooler's call order and buffers the writes.
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -40,8 +40,5 @@ bool SpoolerHoldsDocuments(const std::string& machineName);
 // waits (a few seconds at most) until it has ended them. True when one of them
 // was going to the machine (what it wrote meanwhile may need clearing).
 bool CancelSpooledDocuments(const std::string& machineName);
-
-// The simulated machine's job channel at `socketPath` (a Unix socket).
-std::unique_ptr<PrintChannel> OpenMachineChannel(const std::string& socketPath);
 
 }  // namespace platform

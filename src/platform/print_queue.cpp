@@ -1,40 +1,12 @@
 #include "platform/print_queue.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
 namespace platform {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
-std::string EnvOr(const char* name, const std::string& fallback) {
-    const char* value = std::getenv(name);
-    return value && *value ? std::string(value) : fallback;
-}
-
 }  // namespace
-
-std::string PrintQueue::MachineFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string fallback = runtime && *runtime
-                                     ? std::string(runtime) + "/tarnwick-sim"
-                                     : "/tmp/tarnwick-sim-" + std::to_string(::getuid());
-    return EnvOr("TARNWICK_SIM_DIR", fallback);
-}
-
-std::unique_ptr<PrintQueue> PrintQueue::Open(const std::string& name) {
-    if (name.empty()) return nullptr;
-    if (auto spooler = OpenSpoolerQueue(name))
-        return std::unique_ptr<PrintQueue>(new PrintQueue(std::move(spooler)));
-    const std::string path = MachineFolder() + "/" + name + ".job";
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return nullptr;
-    return std::unique_ptr<PrintQueue>(new PrintQueue(OpenMachineChannel(path)));
-}
 
 PrintQueue::PrintQueue(std::unique_ptr<PrintChannel> channel) : m_channel(std::move(channel)) {}
 

@@ -1,12 +1,9 @@
 #pragma once
 // The print queue through which job data reaches the machine, with the
-// spooler's call order: open the queue by name, start a raw document, start a
-// page, write, end the page, end the document, close. The queue of a machine
-// is the print spooler's (CUPS) destination described by its name, or named
-// like it with '_' for the spaces; without one, the simulated machine's own
-// job channel: the Unix socket "<name>.job" in the machine folder
-// (TARNWICK_SIM_DIR, else $XDG_RUNTIME_DIR/tarnwick-sim, else
-// /tmp/tarnwick-sim-<uid>). One document is one spooler job, or one connection.
+// spooler's call order: open the queue, start a raw document, start a page,
+// write, end the page, end the document, close. Its channel is the print
+// spooler's (CUPS) queue of the machine, or the driver library's Write where
+// the machine has none. One document is one spooler job.
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -19,8 +16,7 @@ namespace platform {
 
 class PrintQueue {
 public:
-    // Null when no queue of that name exists (no spooler queue, no machine serves it).
-    static std::unique_ptr<PrintQueue> Open(const std::string& name);
+    explicit PrintQueue(std::unique_ptr<PrintChannel> channel);
     ~PrintQueue();  // closes, ending an open document first
     PrintQueue(const PrintQueue&) = delete;
     PrintQueue& operator=(const PrintQueue&) = delete;
@@ -39,11 +35,7 @@ public:
     // is taken as gone.
     void SetAbandonCheck(std::function<bool()> abandon) { m_abandon = std::move(abandon); }
 
-    // The folder that holds the machines' channels.
-    static std::string MachineFolder();
-
 private:
-    explicit PrintQueue(std::unique_ptr<PrintChannel> channel);
     bool Flush();
     bool Send(const char* bytes, std::size_t length);
 

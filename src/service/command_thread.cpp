@@ -82,6 +82,8 @@ int CCommandThread::Run() {
     // A Stop pressed as the program closes (a jog button let go with its
     // window) is still sent: the machine must not travel on unattended.
     if (StopPending()) RunStopCycle(kStatusIdle);
+    // The port closes after this thread: no write of the stream may outlive it.
+    m_jobOutput.WaitForFeed();
     ExitInstance();
     return 0;
 }
@@ -143,9 +145,9 @@ void CCommandThread::Iterate() {
                     FormatText("Current Tool: %d", m_context.config.CurrentTool()));
                 UpdateButtons(spindle);
                 RaiseAfterClearing(status);
-                if (ServiceScan(status)) {
+                if (ServiceScan(GateStatus(status))) {
                     ServiceJobOutput();
-                    RunCycle(status);
+                    RunCycle(GateStatus(status));
                 }
             }
         }
@@ -292,6 +294,12 @@ void CCommandThread::ServiceJobOutput() {
                                       : m_context.state.cycleCode.load(std::memory_order_acquire));
 }
 
+int CCommandThread::GateStatus(int status) const {
+    // While a file streams, nothing that waits for an idle machine starts,
+    // however briefly the machine runs out of data.
+    return m_jobOutput.Feeding() ? kStatusJob : status;
+}
+
 bool CCommandThread::StopPending() const {
     return m_context.state.StopRequested() && !m_servingStop.load();
 }
@@ -319,8 +327,9 @@ void CCommandThread::RunStopCycle(int status) {
     m_context.state.stopRequested.store(false, std::memory_order_release);
     m_motion.Run(kStopCycle, status);
     // Files already handed to the print spooler would otherwise go on to the
-    // machine after the pulses; what it was writing meanwhile is cleared too.
-    if (m_jobOutput.CancelSpooled()) m_motion.Run(kStopCycle, status);
+    // machine after the pulses; what it, or the last write of the stream, put
+    // through meanwhile is cleared too.
+    if (m_jobOutput.EndAfterStop()) m_motion.Run(kStopCycle, status);
     m_servingStop = false;
 }
 

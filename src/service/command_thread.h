@@ -64,6 +64,8 @@ private:
     void RunStopCycle(int status);
     // A Stop the loop has not served yet: every wait for the machine gives way to it.
     bool StopPending() const;
+    // The status the cycles and scans see.
+    int GateStatus(int status) const;
     void RaiseAfterClearing(int status);
 
     ServiceContext m_context;

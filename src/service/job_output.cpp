@@ -3,9 +3,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "config/configuration.h"
 #include "link/machine_port.h"
+#include "link/port_job_channel.h"
 #include "platform/print_queue.h"
 #include "service/control_ids.h"
 #include "service/display.h"
@@ -23,13 +25,21 @@ constexpr std::size_t kReadSize = 1 << 20;
 }  // namespace
 
 void JobOutput::Service(int cycleCode) {
+    if (m_feed.valid()) {
+        // A Stop ends the stream within one write; until then nothing else
+        // of the job may happen.
+        if (m_feed.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        // The next file, or the cancel, in the next pass.
+        AfterFile(m_feed.get());
+        return;
+    }
     const int job = m_context.state.jobState.load(std::memory_order_acquire);
     if (job == kJobCancel) {
         // The stop pulses go first (in this pass); raising the tool before
         // them would be cut short by them.
         if (cycleCode != kStopCycle) Cancel();
     } else if (job == kJobRunning && cycleCode == kNoCycle) {
-        StreamCurrentFile();
+        StartFile();
     }
 }
 
@@ -38,26 +48,49 @@ bool JobOutput::Cancelled() const {
            m_stop.load(std::memory_order_relaxed);
 }
 
-void JobOutput::StreamCurrentFile() {
-    bool finished = true;
-    bool delivered = true;
-    // A queue that cannot be opened skips the file: closed and counted as done.
-    if (auto queue = platform::PrintQueue::Open(m_context.port.PortName())) {
-        // A machine whose memory is full holds a write up for as long as it
-        // needs; Stop and the thread's end must not wait for it.
-        queue->SetAbandonCheck([this] { return Cancelled(); });
-        queue->StartDocument(kDocumentName, kDataType);
-        queue->StartPage();
-        m_context.log.Write("Starting File Output\n");
-        if (m_showingNotSent) m_context.display.SetText(Window::Main, IDC_STATUS, "");
-        m_showingNotSent = false;
-        finished = Stream(*queue);
-        queue->EndPage();
-        delivered = queue->EndDocument();
+void JobOutput::StartFile() {
+    // Nothing to send (never left so by Run or the next file): on to the next.
+    if (!m_context.state.runList.JobFile()) return NextFile();
+    if (m_showingNotSent) m_context.display.SetText(Window::Main, IDC_STATUS, "");
+    m_showingNotSent = false;
+    try {
+        m_feed = std::async(std::launch::async, [this] { return Feed(); });
+    } catch (const std::system_error&) {
+        AfterFile({true, false});  // no thread to stream on: the file is not sent
     }
+}
+
+std::unique_ptr<platform::PrintChannel> JobOutput::OpenChannel() {
+    if (auto spooler = platform::OpenSpoolerQueue(m_context.port.PortName())) return spooler;
+    // No print queue of the machine: the driver library's own way to it.
+    auto channel = OpenPortJobChannel(m_context.port);
+    m_feedingPort = channel != nullptr;
+    return channel;
+}
+
+JobOutput::Fed JobOutput::Feed() {
+    auto channel = OpenChannel();
+    // Data that reaches no one is a failure, never a file skipped in silence.
+    if (!channel) return {!Cancelled(), false};
+    platform::PrintQueue queue(std::move(channel));
+    // A machine whose memory is full holds a write up for as long as it
+    // needs; Stop and the thread's end must not wait for it.
+    queue.SetAbandonCheck([this] { return Cancelled(); });
+    queue.StartDocument(kDocumentName, kDataType);
+    queue.StartPage();
+    m_context.log.Write("Starting File Output\n");
+    Fed fed;
+    fed.finished = Stream(queue);
+    queue.EndPage();
+    fed.delivered = queue.EndDocument();
+    return fed;
+}
+
+void JobOutput::AfterFile(Fed fed) {
+    m_feedingPort = false;
     m_context.state.runList.CloseJobFile();
-    if (!finished) return;
-    if (!delivered) {
+    if (!fed.finished) return;
+    if (!fed.delivered) {
         // The queue refused the document or lost part of it: the later files
         // of the run are not cut without it.
         m_context.log.Write("File Output Failed\n");
@@ -70,13 +103,14 @@ void JobOutput::StreamCurrentFile() {
     NextFile();
 }
 
-bool JobOutput::CancelSpooled() {
-    return platform::CancelSpooledDocuments(m_context.port.PortName());
+bool JobOutput::EndAfterStop() {
+    WaitForFeed();
+    const bool fedMachine = m_feedingPort.load();
+    return platform::CancelSpooledDocuments(m_context.port.PortName()) || fedMachine;
 }
 
 bool JobOutput::Stream(platform::PrintQueue& queue) {
     std::FILE* file = m_context.state.runList.JobFile();
-    if (!file) return !Cancelled();
     const auto read = std::make_unique_for_overwrite<char[]>(kReadSize);
     // The commands as they go out: the unfinished command carried over from
     // the last read, then this read with a zero byte after every ';'.

@@ -10,8 +10,8 @@
 
 #include "integration/private_spooler.h"
 #include "integration/running_machine.h"
+#include "service/as_sent.h"
 #include "service/control_ids.h"
-#include "service/job_channel_recorder.h"
 #include "service/job_output.h"
 #include "service/requests.h"
 

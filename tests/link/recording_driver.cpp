@@ -83,8 +83,27 @@ __attribute__((visibility("default"))) int Close() {
     return g_driver.closeResult;
 }
 
+__attribute__((visibility("default"))) int Write(const void* data, std::uint32_t length,
+                                                 std::uint32_t* written, void*) {
+    std::string taken;
+    std::function<void(const std::string&)> onWrite;
+    int result;
+    {
+        std::lock_guard lock(g_driver.mutex);
+        result = g_driver.writeResult;
+        if (result == 1) {
+            taken.assign(static_cast<const char*>(data),
+                         std::min<std::size_t>(length, g_driver.writeLimit));
+            g_driver.jobData += taken;
+        }
+        if (written) *written = static_cast<std::uint32_t>(taken.size());
+        onWrite = g_driver.onWrite;
+    }
+    if (onWrite && !taken.empty()) onWrite(taken);
+    return result;
+}
+
 __attribute__((visibility("default"))) int Read() { return 0; }
-__attribute__((visibility("default"))) int Write() { return 0; }
 __attribute__((visibility("default"))) int ReadSlot() { return 0; }
 __attribute__((visibility("default"))) int WriteSlot() { return 0; }
 __attribute__((visibility("default"))) int StatusSlot() { return 0; }

@@ -5,6 +5,8 @@
 // the exported RecordingDriverInstance().
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <string>
@@ -50,6 +52,18 @@ struct RecordingDriver {
     bool hanging = false;  // a call is held now
     std::condition_variable hangChanged;
 
+    // Job data taken by Write, in order.
+    std::string jobData;
+    int writeResult = 1;
+    // Bytes one Write takes at most (0: the machine's memory is full).
+    std::size_t writeLimit = std::numeric_limits<std::size_t>::max();
+    // Called with what each Write took, outside the lock.
+    std::function<void(const std::string&)> onWrite;
+    std::string JobData() {
+        std::lock_guard lock(mutex);
+        return jobData;
+    }
+
     void ReleaseHang() {
         std::lock_guard lock(mutex);
         hangOpcode = -1;
@@ -71,6 +85,10 @@ struct RecordingDriver {
         busyPolls = 0;
         doneByte = 0;
         hangOpcode = -1;
+        jobData.clear();
+        writeResult = 1;
+        writeLimit = std::numeric_limits<std::size_t>::max();
+        onWrite = nullptr;
     }
     std::vector<RecordedCall> Calls() {
         std::lock_guard lock(mutex);

@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/program_folder.h"
 
@@ -28,9 +30,9 @@ ServiceTest::ServiceTest() {
     config->LoadSettings(port, model);  // no file yet: every value at its default
     thread = std::make_unique<CCommandThread>(
         ServiceContext{port, *config, state, display, log, [this](int ms) {
-            sleptMs += ms;
-            if (onSleep) onSleep();
-        }});
+                           sleptMs += ms;
+                           if (onSleep) onSleep();
+                       }});
     ClearFrames();
 }
 
@@ -58,6 +60,16 @@ void ServiceTest::SetCommandsDone(std::uint32_t done) {
 
 void ServiceTest::Iterate(int n) {
     for (int i = 0; i < n; ++i) thread->Iterate();
+}
+
+bool ServiceTest::IterateUntil(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        thread->Iterate();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 std::vector<std::vector<std::uint8_t>> ServiceTest::FramesWithOpcode(std::uint8_t opcode) {

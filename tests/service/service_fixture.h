@@ -29,6 +29,9 @@ protected:
     void SetCommandsDone(std::uint32_t done);
     // Runs `n` iterations of the service loop.
     void Iterate(int n = 1);
+    // Iterates until `done` holds (a file streams on a thread of its own);
+    // false when it still does not after `ms` milliseconds.
+    bool IterateUntil(const std::function<bool()>& done, int ms = 10000);
     // The MoveTo targets sent since the last ClearFrames, in order.
     std::vector<MachinePosition> Moves();
     std::vector<int> MoveSpeeds();
