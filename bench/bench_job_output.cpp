@@ -3,11 +3,13 @@
 //    in its own process, as one run of the program sends it, then waited on
 //    until the machine has executed every command;
 //  - the same through a private CUPS scheduler and the machine's raw queue;
-//  - into a job channel that only reads and discards, the program side alone.
+//  - into a driver library whose Write takes everything and keeps nothing
+//    (the tests' recording driver), the program side alone.
 // Reported per run: bytes per second of the stream (the job-output step, from
-// the first byte to the document's end), the streaming thread's CPU time per
-// MiB (getrusage of that thread), the machine process's CPU time per MiB and
-// the time until the machine has done the last command.
+// the first byte to the document's end), the program's CPU time per MiB
+// (getrusage of the process; the machine runs in its own), the machine
+// process's CPU time per MiB and the time until the machine has done the last
+// command.
 //
 // Environment: TARNWICK_SIM_SPEED is the machine's time factor (default 1e7:
 // high enough that machine time never holds the stream back; at low factors the
@@ -17,9 +19,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +43,7 @@
 #include "service/machine_status.h"
 #include "service/requests.h"
 #include "service/shared_state.h"
+#include "support/recording_driver_client.h"
 
 namespace {
 
@@ -72,9 +73,9 @@ std::string MakeTempDir(const char* stem) {
     return pattern;
 }
 
-double ThreadCpuSeconds() {
+double ProgramCpuSeconds() {
     rusage usage{};
-    ::getrusage(RUSAGE_THREAD, &usage);
+    ::getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
@@ -107,8 +108,9 @@ public:
 // The program's side: a configuration, the shared state and a job output of
 // their own, with the job file in the run list.
 struct Program {
-    Program() : folder(MakeTempDir("tarnwick-bench-prog") + "/"), config(folder) {
-        platform::SetProgramFolder(TARNWICK_PROGRAM_DIR);
+    explicit Program(const char* driverFolder = TARNWICK_PROGRAM_DIR)
+        : folder(MakeTempDir("tarnwick-bench-prog") + "/"), config(folder) {
+        platform::SetProgramFolder(driverFolder);
         port.SetPortName(kModel);
         config.WriteMachineProfile(1);
         if (!state.runList.Add(JobPath())) std::abort();
@@ -117,17 +119,17 @@ struct Program {
         port.ClosePort();
         std::filesystem::remove_all(folder);
     }
-    // One run of the file; the streaming thread's CPU seconds. On a thread of
-    // its own, as the command thread is: the spooler's client library reads
-    // which server to ask once per thread, and the benchmarks change it.
+    // One run of the file, served as the command thread serves it (the file
+    // streams on a thread of its own); the program's CPU seconds.
     double Stream() {
         if (!RequestRun(state, config)) std::abort();
-        double cpu = 0;
-        std::thread([&] {
+        const double before = ProgramCpuSeconds();
+        while (state.jobState.load() != kJobIdle) {
             output.Service(kNoCycle);
-            cpu = ThreadCpuSeconds();
-        }).join();
-        return cpu;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (state.filesNotSent.load() != 0) std::abort();
+        return ProgramCpuSeconds() - before;
     }
 
     std::string folder;
@@ -229,60 +231,22 @@ BENCHMARK(BM_JobOutputThroughSpooler)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-// A job channel that takes everything at once: what the program side alone can do.
-class DiscardingChannel {
-public:
-    DiscardingChannel() : m_dir(MakeTempDir("tjob-sink")) {
-        const std::string path = m_dir + "/" + kModel + ".job";
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 4) != 0)
-            std::abort();
-        ::setenv("TARNWICK_SIM_DIR", m_dir.c_str(), 1);
-        m_thread = std::thread([this] {
-            static char buffer[1 << 20];
-            for (int client; (client = ::accept(m_listener, nullptr, nullptr)) >= 0;) {
-                ssize_t n;
-                while ((n = ::read(client, buffer, sizeof buffer)) > 0) m_bytes += std::uint64_t(n);
-                ::close(client);
-                ++m_documents;
-            }
-        });
-    }
-    ~DiscardingChannel() {
-        ::shutdown(m_listener, SHUT_RDWR);
-        ::close(m_listener);
-        m_thread.join();
-        std::filesystem::remove_all(m_dir);
-    }
-    // The bytes of `documents` whole documents, once they have all come in.
-    std::uint64_t Bytes(std::uint64_t documents) const {
-        while (m_documents.load() < documents) std::this_thread::yield();
-        return m_bytes.load();
-    }
-
-private:
-    std::string m_dir;
-    int m_listener = -1;
-    std::atomic<std::uint64_t> m_bytes{0};
-    std::atomic<std::uint64_t> m_documents{0};
-    std::thread m_thread;
-};
-
+// A driver library that takes everything at once: what the program side alone can do.
 void BM_JobOutputToSink(benchmark::State& state) {
-    DiscardingChannel channel;
-    Program program;
+    RecordingDriver* sink = LoadRecordingDriver();
+    if (!sink) return state.SkipWithError("the recording driver is not built");
+    sink->Reset();
+    sink->keepJobData = false;
+    Program program(RECORDING_DRIVER_DIR);
+    if (!program.port.OpenPort()) return state.SkipWithError("cannot open the sink");
     double cpu = 0;
     for (auto _ : state) cpu += program.Stream();
     const double runs = double(state.iterations());
     const double mib = double(std::filesystem::file_size(JobPath())) / kMiB;
     state.SetBytesProcessed(std::int64_t(runs * mib * kMiB));
     state.counters["cpu_ms_per_MiB"] = cpu * 1e3 / (runs * mib);
-    // What reached the channel: each command followed by its zero byte.
-    state.counters["sent_MiB"] = double(channel.Bytes(state.iterations())) / kMiB / runs;
+    // What reached the library: each command followed by its zero byte.
+    state.counters["sent_MiB"] = double(sink->jobBytes) / kMiB / runs;
 }
 BENCHMARK(BM_JobOutputToSink)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 

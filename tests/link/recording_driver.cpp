@@ -91,12 +91,16 @@ __attribute__((visibility("default"))) int Write(const void* data, std::uint32_t
     {
         std::lock_guard lock(g_driver.mutex);
         result = g_driver.writeResult;
+        std::size_t count = 0;
         if (result == 1) {
-            taken.assign(static_cast<const char*>(data),
-                         std::min<std::size_t>(length, g_driver.writeLimit));
-            g_driver.jobData += taken;
+            count = std::min<std::size_t>(length, g_driver.writeLimit);
+            g_driver.jobBytes += count;
+            if (g_driver.keepJobData) {
+                taken.assign(static_cast<const char*>(data), count);
+                g_driver.jobData += taken;
+            }
         }
-        if (written) *written = static_cast<std::uint32_t>(taken.size());
+        if (written) *written = static_cast<std::uint32_t>(count);
         onWrite = g_driver.onWrite;
     }
     if (onWrite && !taken.empty()) onWrite(taken);

@@ -52,8 +52,10 @@ struct RecordingDriver {
     bool hanging = false;  // a call is held now
     std::condition_variable hangChanged;
 
-    // Job data taken by Write, in order.
+    // Job data taken by Write, in order (kept only while `keepJobData`), and its count.
     std::string jobData;
+    bool keepJobData = true;
+    std::uint64_t jobBytes = 0;
     int writeResult = 1;
     // Bytes one Write takes at most (0: the machine's memory is full).
     std::size_t writeLimit = std::numeric_limits<std::size_t>::max();
@@ -86,6 +88,8 @@ struct RecordingDriver {
         doneByte = 0;
         hangOpcode = -1;
         jobData.clear();
+        keepJobData = true;
+        jobBytes = 0;
         writeResult = 1;
         writeLimit = std::numeric_limits<std::size_t>::max();
         onWrite = nullptr;
