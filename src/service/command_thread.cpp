@@ -112,6 +112,12 @@ void CCommandThread::Lose(const char* reason) {
     m_context.display.EndMainWindow(-1);
 }
 
+void CCommandThread::LoseUnlessGone(const char* reason) {
+    // A machine unplugged between the status read and this one answers
+    // nothing at all now: the operator is told that, not that one reading failed.
+    Lose(m_context.port.ReadStatus() == kStatusLost ? kMachineLostText : reason);
+}
+
 void CCommandThread::NotePriority() {
     if (!m_priorityRefused || !m_context.log.IsEnabled()) return;
     m_context.log.Write(kPriorityRefusedText);
@@ -131,13 +137,13 @@ void CCommandThread::Iterate() {
         m_stopIndication.Update(status);
         ContactBeep();
         if (!UpdatePosition()) {
-            Lose(kNoCoordinatesText);
+            LoseUnlessGone(kNoCoordinatesText);
         } else {
             m_context.sleep(kPollPauseMs);
             UpdateProgress(status);
             m_context.sleep(kPollPauseMs);
             if (!UpdateSpindle(spindle)) {
-                Lose(kNoSpindleText);
+                LoseUnlessGone(kNoSpindleText);
             } else {
                 m_context.sleep(kPollPauseMs);
                 m_context.display.SetText(

@@ -51,6 +51,8 @@ public:
 
 private:
     void Lose(const char* reason);
+    // A failed reading: `reason`, unless the machine has stopped answering at all.
+    void LoseUnlessGone(const char* reason);
     void NotePriority();
     void UpdateViewMode(int status);
     void ContactBeep();

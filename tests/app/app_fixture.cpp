@@ -29,6 +29,10 @@ void AppTest::UseDriver(Driver driver) {
         std::filesystem::create_symlink(TARNWICK_PROGRAM_DIR "/RDUPSLT.DLL", target);
     if (driver == Driver::Recording)
         std::filesystem::create_symlink(RECORDING_DRIVER_DIR "/RDUPSLT.DLL", target);
+#ifdef USB_DRIVER_DIR
+    if (driver == Driver::Usb)
+        std::filesystem::create_symlink(USB_DRIVER_DIR "/RDUPSLT.DLL", target);
+#endif
 }
 
 void AppTest::WriteConfig(const std::string& section, const std::string& key,

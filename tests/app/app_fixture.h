@@ -20,7 +20,8 @@
 #include "sim/sim_environment.h"
 #include "ui/recording_message_box_service.h"
 
-enum class Driver { Simulated, Recording, None };
+// Usb: the real mill's driver library (for tests built with USB_DRIVER_DIR).
+enum class Driver { Simulated, Recording, Usb, None };
 
 class AppTest : public ::testing::Test {
 protected:

@@ -162,10 +162,15 @@ TEST_F(ServiceTest, ALostMachineEndsTheMainWindowWithItsReason) {
     Iterate();
     EXPECT_EQ(state.closingReason.Get(), "Machine is no longer returning spindle info.");
     EXPECT_FALSE(state.closingAcknowledged.load());
-    EXPECT_THAT(display.EndResults(), ElementsAre(-1, -1, -1));
+    // Unplugged after the status read: the machine is gone, not just its coordinates.
+    Driver().failures[0x17] = 1;
+    Driver().outcomes[0x1F] = {true, false};
+    Iterate();
+    EXPECT_EQ(state.closingReason.Get(), "Machine is no longer available.");
+    EXPECT_THAT(display.EndResults(), ElementsAre(-1, -1, -1, -1));
     // The loop goes on after the machine is lost.
     Iterate();
-    EXPECT_THAT(display.EndResults(), ElementsAre(-1, -1, -1));
+    EXPECT_THAT(display.EndResults(), ElementsAre(-1, -1, -1, -1));
 }
 
 TEST_F(ServiceTest, ProgressAndCutTimeWhileTheJobRuns) {

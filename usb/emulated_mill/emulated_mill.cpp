@@ -427,6 +427,10 @@ bool EmulatedMill::UnbindUsblpLocked() {
     m_sysfs.Remove(path + "/usbmisc/lp" + std::to_string(*m_printerMinor));
     m_sysfs.RemoveEntry(path, "usbmisc");
     m_sysfs.RemoveEntry(path, "ieee1284_id");
+    // umockdev does not always take the node's /sys/dev link with it, and the
+    // next printer to get this minor could not be added.
+    m_sysfs.RemoveEntry("/dev/char", std::to_string(kUsbMiscMajor) + ":" +
+                                         std::to_string(*m_printerMinor));
     m_sysfs.ReturnPrinterMinor(*m_printerMinor);
     m_printerMinor.reset();
     return true;

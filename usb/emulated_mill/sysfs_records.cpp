@@ -7,7 +7,6 @@ namespace usbemu {
 namespace {
 
 constexpr int kUsbDeviceMajor = 189;
-constexpr int kUsbMiscMajor = 180;
 constexpr std::uint8_t kInterfaceType = 4;
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {

@@ -24,6 +24,9 @@ struct UsbDeviceRecord {
 // The device, its node /dev/bus/usb/BBB/DDD and one record per interface of its configuration.
 std::string DeviceRecords(const UsbDeviceRecord& device);
 
+// The character device major of the printer driver's usbmisc nodes.
+inline constexpr int kUsbMiscMajor = 180;
+
 // The usbmisc node "lp<minor>" the printer driver adds below the interface.
 std::string PrinterNodeRecord(const std::string& interfaceSysPath, int minor,
                               const std::string& deviceId);
