@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
                                   "Closes the program when the job has finished; the exit code "
                                   "is 0 when every file ran to the end, 2 for a refused file, "
                                   "3 for a lost machine, 4 for Stop, 5 when the machine's print "
-                                  "queue did not pass a file on to the machine.");
+                                  "queue (or, without one, the driver library) did not pass a "
+                                  "file on to the machine.");
     const QCommandLineOption screenshot("screenshot", "Saves the window as PNG when the job ends.",
                                         "PNG");
     const QCommandLineOption machineType(
