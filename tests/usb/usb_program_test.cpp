@@ -4,7 +4,10 @@
 // of the program itself (a job to the end, an unplugged cable, no mill, a
 // machine that takes no job data for a minute).
 #define QTEST_QPA_MOUSE_HANDLING
-// GLib (under the emulated mill) before Qt, whose "signals" keyword its headers use as a name.
+// GLib's headers (under the emulated mill) use "signals" as a name: they come
+// before Qt's, which make it a keyword.
+#include "emulated_mill_fixture.h"
+// Then the rest, in order.
 #include <gmock/gmock.h>
 
 #include <QDir>
@@ -19,7 +22,6 @@
 
 #include "app/app_fixture.h"
 #include "app/main_window_ids.h"
-#include "emulated_mill_fixture.h"
 #include "jobs/jog_button.h"
 #include "jobs/jog_page.h"
 #include "jobs/jog_page_ids.h"
