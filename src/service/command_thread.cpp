@@ -139,9 +139,9 @@ void CCommandThread::Iterate() {
         if (!UpdatePosition()) {
             LoseUnlessGone(kNoCoordinatesText);
         } else {
-            m_context.sleep(kPollPauseMs);
+            bool stopped = PauseThenServeStop(status);
             UpdateProgress(status);
-            m_context.sleep(kPollPauseMs);
+            stopped = PauseThenServeStop(status) || stopped;
             if (!UpdateSpindle(spindle)) {
                 LoseUnlessGone(kNoSpindleText);
             } else {
@@ -151,7 +151,9 @@ void CCommandThread::Iterate() {
                     FormatText("Current Tool: %d", m_context.config.CurrentTool()));
                 UpdateButtons(spindle);
                 RaiseAfterClearing(status);
-                if (ServiceScan(GateStatus(status))) {
+                // After the pulses this iteration's status is stale: what waits
+                // for the machine, the cancel among it, looks again next pass.
+                if (!stopped && ServiceScan(GateStatus(status))) {
                     ServiceJobOutput();
                     RunCycle(GateStatus(status));
                 }
@@ -298,6 +300,15 @@ bool CCommandThread::ServiceScan(int status) {
 void CCommandThread::ServiceJobOutput() {
     m_jobOutput.Service(StopPending() ? kStopCycle
                                       : m_context.state.cycleCode.load(std::memory_order_acquire));
+}
+
+bool CCommandThread::PauseThenServeStop(int status) {
+    m_context.sleep(kPollPauseMs);
+    // Served at the end of the pause it came in, not of the iteration: a
+    // Stop reaches the machine within a pause rather than within a poll.
+    if (!StopPending()) return false;
+    RunStopCycle(GateStatus(status));
+    return true;
 }
 
 int CCommandThread::GateStatus(int status) const {

@@ -66,6 +66,8 @@ private:
     void RunStopCycle(int status);
     // A Stop the loop has not served yet: every wait for the machine gives way to it.
     bool StopPending() const;
+    // One of the loop's pauses, then a Stop that came meanwhile; true when one did.
+    bool PauseThenServeStop(int status);
     // The status the cycles and scans see.
     int GateStatus(int status) const;
     void RaiseAfterClearing(int status);
