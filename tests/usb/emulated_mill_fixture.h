@@ -8,6 +8,9 @@
 // its driver library) in SetUp, after EmulatedMillTest::SetUp, and holds them
 // as members: they then end before the testbed does.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <optional>
@@ -17,8 +20,6 @@
 
 #include "preload.h"
 #include "testbed.h"
-
-extern char** environ;
 
 namespace usbtest {
 
@@ -51,19 +52,6 @@ private:
     usbemu::EmulatedMill* m_mill = nullptr;
 };
 
-// This process's environment ("NAME=value" entries) with the testbed's
-// variables put in: for posix_spawn or execve.
-inline std::vector<std::string> ChildEnvironment(const usbemu::Testbed& testbed) {
-    const auto own = testbed.ChildEnvironment();
-    std::vector<std::string> entries;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        if (!own.count(entry.substr(0, entry.find('=')))) entries.push_back(entry);
-    }
-    for (const auto& [name, value] : own) entries.push_back(name + "=" + value);
-    return entries;
-}
-
 // Polls `done` until it holds or `limit` has passed; says whether it held.
 template <typename F>
 bool WaitUntil(F&& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
@@ -73,6 +61,33 @@ bool WaitUntil(F&& done, std::chrono::milliseconds limit = std::chrono::seconds(
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// Starts `args` (the program first) with the testbed's environment; -1 when it cannot start.
+inline pid_t Spawn(const usbemu::Testbed& testbed, std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = testbed.ChildEnvironmentEntries();
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    pid_t child = -1;
+    return posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0 ? child
+                                                                                         : -1;
+}
+
+// Its exit status, or -1 when it had not ended within 30 s (it is killed then).
+inline int ExitStatus(pid_t child) {
+    int status = 0;
+    if (child <= 0) return -1;
+    if (!WaitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; },
+                   std::chrono::seconds(30))) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace usbtest

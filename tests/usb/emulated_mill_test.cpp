@@ -120,28 +120,6 @@ auto Fields(const ControlTransfer& t) {
     return std::tuple(t.requestType, t.request, t.value, t.index, t.length, t.data, t.result);
 }
 
-// Runs a program with the testbed's environment; its exit status, -1 when
-// it did not end within the time.
-int RunChild(const usbemu::Testbed& testbed, std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = ChildEnvironment(testbed);
-    std::vector<char*> envp;
-    for (auto& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-    int status = 0;
-    const bool ended = WaitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 30s);
-    if (!ended) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(EmulationTest, MillsAreFoundWhereTheyArePluggedWithTheDescriptorsTheyState) {
     const struct {
         const char* what;
@@ -463,8 +441,8 @@ TEST_F(EmulationTest, AClaimedInterfaceRefusesEveryOtherClaimant) {
          LIBUSB_ERROR_BUSY},
         {"a second process",
          [&] {
-             const int status = RunChild(
-                 *testbed, {TARNWICK_TEST_BIN "/usb_claim_child", claimed.PortPath(), "0"});
+             const int status = ExitStatus(
+                 Spawn(*testbed, {TARNWICK_TEST_BIN "/usb_claim_child", claimed.PortPath(), "0"}));
              return status == 0 ? 0 : status == 1 ? LIBUSB_ERROR_BUSY : LIBUSB_ERROR_OTHER;
          },
          LIBUSB_ERROR_BUSY},

@@ -132,22 +132,26 @@ private:
 
     std::string DeviceIdFromSysfs(const MachinePlace& place, const PrinterInterface& printer) {
         namespace fs = std::filesystem;
-        const fs::path usbmisc = fs::path("/sys/bus/usb/devices") /
-                                 (place.PortPath() + ":" + std::to_string(printer.configValue) +
-                                  "." + std::to_string(printer.number)) /
-                                 "usbmisc";
+        const fs::path interface = fs::path("/sys/bus/usb/devices") /
+                                   (place.PortPath() + ":" + std::to_string(printer.configValue) +
+                                    "." + std::to_string(printer.number));
+        // usblp puts the attribute on the interface; its usbmisc node is the fallback.
+        std::vector<fs::path> files{interface / "ieee1284_id"};
         std::error_code error;
-        for (fs::directory_iterator entry(usbmisc, error), end; !error && entry != end;
-             entry.increment(error)) {
-            if (!entry->path().filename().string().starts_with("lp")) continue;
-            std::ifstream file(entry->path() / "ieee1284_id", std::ios::binary);
+        for (fs::directory_iterator entry(interface / "usbmisc", error), end;
+             !error && entry != end; entry.increment(error)) {
+            if (entry->path().filename().string().starts_with("lp"))
+                files.push_back(entry->path() / "ieee1284_id");
+        }
+        for (const fs::path& path : files) {
+            std::ifstream file(path, std::ios::binary);
             if (!file) continue;
             std::string id{std::istreambuf_iterator<char>(file), {}};
             if (id.ends_with('\n')) id.pop_back();  // sysfs ends the line
             return id;
         }
-        Say("the kernel's printer driver holds the interface, and " + usbmisc.string() +
-            " has no ieee1284_id");
+        Say("the kernel's printer driver holds the interface, and " + interface.string() +
+            " has no ieee1284_id, nor has its usbmisc node");
         return {};
     }
 

@@ -192,10 +192,25 @@ void EmulatedMill::HandleIoctl(UMockdevIoctlClient* client) {
 }
 
 void EmulatedMill::ClientVanished(UMockdevIoctlClient* client) {
-    // A closed file loses its claims and its URBs, as usbfs' release does.
     std::lock_guard lock(m_mutex);
+    Forget(client);
+}
+
+void EmulatedMill::Forget(UMockdevIoctlClient* client) {
+    // A closed file loses its claims and its URBs, as usbfs' release does.
     m_inFlight.remove_if([client](const auto& urb) { return urb->Client() == client; });
     m_clients.erase(client);
+}
+
+void EmulatedMill::ForgetClosedClients() {
+    // umockdev 0.17 does not emit "client-vanished" when a client closes the
+    // node (or ends); its client is no longer "connected", though. Without
+    // this, a closed file's claim would refuse every other client for ever.
+    std::vector<UMockdevIoctlClient*> closed;
+    for (const auto& [client, state] : m_clients) {
+        if (!umockdev_ioctl_client_get_connected(client)) closed.push_back(client);
+    }
+    for (UMockdevIoctlClient* client : closed) Forget(client);
 }
 
 IoctlAnswer EmulatedMill::Dispatch(UMockdevIoctlClient* client, unsigned long request,
@@ -203,6 +218,7 @@ IoctlAnswer EmulatedMill::Dispatch(UMockdevIoctlClient* client, unsigned long re
     if (m_closed) return Fail(ENODEV);
     // After an unplug only the URBs that were in flight are still to be had.
     if (m_unplugged && request != USBDEVFS_REAPURBNDELAY) return Fail(ENODEV);
+    ForgetClosedClients();
     Pump();
     switch (request) {
         case USBDEVFS_GET_CAPABILITIES:
@@ -429,8 +445,8 @@ bool EmulatedMill::UnbindUsblpLocked() {
     m_sysfs.RemoveEntry(path, "ieee1284_id");
     // umockdev does not always take the node's /sys/dev link with it, and the
     // next printer to get this minor could not be added.
-    m_sysfs.RemoveEntry("/dev/char", std::to_string(kUsbMiscMajor) + ":" +
-                                         std::to_string(*m_printerMinor));
+    m_sysfs.RemoveEntry("/dev/char",
+                        std::to_string(kUsbMiscMajor) + ":" + std::to_string(*m_printerMinor));
     m_sysfs.ReturnPrinterMinor(*m_printerMinor);
     m_printerMinor.reset();
     return true;
@@ -590,7 +606,8 @@ void EmulatedMill::Log(const SetupPacket& s, std::span<const std::uint8_t> data,
                        ControlResult result) {
     if (m_controlLog.size() == kControlLogSize) m_controlLog.pop_front();
     m_controlLog.push_back({s.requestType, s.request, s.value, s.index, s.length,
-                            std::vector<std::uint8_t>(data.begin(), data.end()), result});
+                            std::vector<std::uint8_t>(data.begin(), data.end()), result,
+                            Clock::now()});
     ++m_controlTransfers;
 }
 

@@ -5,6 +5,7 @@
 //
 // usbfs calls arrive on umockdev's worker thread; the knobs and logs below
 // are for the test thread. One lock guards all of it.
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <list>
@@ -42,6 +43,8 @@ struct ControlTransfer {
     std::uint16_t length = 0;
     std::vector<std::uint8_t> data;  // OUT: the data stage; IN: the reply sent
     ControlResult result = ControlResult::Done;
+    // When the mill got it: latencies are measured against this.
+    std::chrono::steady_clock::time_point arrived{};
 };
 
 class EmulatedMill {
@@ -110,6 +113,8 @@ private:
     void Close();  // the testbed goes: nothing reaches the machine any more
     void HandleIoctl(UMockdevIoctlClient* client);
     void ClientVanished(UMockdevIoctlClient* client);
+    void Forget(UMockdevIoctlClient* client);
+    void ForgetClosedClients();  // seen at the next ioctl of any client
 
     IoctlAnswer Dispatch(UMockdevIoctlClient* client, unsigned long request,
                          std::unique_ptr<Urb>& handedBack);

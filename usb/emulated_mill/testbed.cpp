@@ -5,6 +5,8 @@
 #include <atomic>
 #include <stdexcept>
 
+extern char** environ;
+
 #include "descriptors.h"
 #include "preload.h"
 #include "sysfs_records.h"
@@ -53,6 +55,19 @@ Testbed::~Testbed() {
 
 std::map<std::string, std::string> Testbed::ChildEnvironment() const {
     return {{"UMOCKDEV_DIR", m_root}, {"LD_PRELOAD", ChildPreload()}};
+}
+
+std::vector<std::string> Testbed::ChildEnvironmentEntries(
+    const std::map<std::string, std::string>& extra) const {
+    std::map<std::string, std::string> own = ChildEnvironment();
+    own.insert(extra.begin(), extra.end());
+    std::vector<std::string> entries;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (!own.count(entry.substr(0, entry.find('=')))) entries.push_back(entry);
+    }
+    for (const auto& [name, value] : own) entries.push_back(name + "=" + value);
+    return entries;
 }
 
 void Testbed::AddRootHub(int bus) {

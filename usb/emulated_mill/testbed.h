@@ -41,6 +41,10 @@ public:
     // What a child process needs in its environment to see this testbed:
     // UMOCKDEV_DIR and LD_PRELOAD.
     std::map<std::string, std::string> ChildEnvironment() const;
+    // This process's environment ("NAME=value" entries, for posix_spawn or
+    // execve) with those and `extra` put in.
+    std::vector<std::string> ChildEnvironmentEntries(
+        const std::map<std::string, std::string>& extra = {}) const;
 
 private:
     struct Plugged {
